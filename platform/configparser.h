@@ -1,0 +1,17 @@
+// Configuration parser: every setting is addressed by its web field name.
+//
+// Values come from the user store "/config/system/config.cfg" and, for
+// settings never written there, from the factory file
+// "/phone/factory/config.cfg". Per-account settings are stored under the
+// account's own name (configParser_GetAccountConfigName).
+#pragma once
+
+#include <string>
+
+std::string configParser_GetConfigString(const char* name);
+// Stores the value; 1 when the stored value changed, 0 when it was already
+// that value, -1 when the store could not be written.
+int configParser_SetConfigString(const char* name, const char* value);
+std::string configParser_GetAccountConfigName(const char* name, int account);
+// The value read as a decimal integer; 0 when unset or not a number.
+int configParser_GetConfigInt(const char* name);
