@@ -2,8 +2,11 @@
 //
 // Values come from the user store "/config/system/config.cfg" and, for
 // settings never written there, from the factory file
-// "/phone/factory/config.cfg". Per-account settings are stored under the
-// account's own name (configParser_GetAccountConfigName).
+// "/phone/factory/config.cfg". Both are text files of "name=value" lines
+// ("#" starts a comment line; "\\", "\n" and "\r" escape those characters
+// in values). Per-account settings are stored under the account's own name,
+// "<field>.<account>" (configParser_GetAccountConfigName); the factory file
+// may give one default for every account as "<field>.*".
 #pragma once
 
 #include <string>
