@@ -34,9 +34,15 @@ cmd_deps() {
     echo "armhf: installing" $missing
     dpkg --print-foreign-architectures | grep -qx armhf || dpkg --add-architecture armhf
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    local log
+    log=$(mktemp)
     # shellcheck disable=SC2086
-    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    if ! { apt-get update -qq && apt-get install -y -qq --no-install-recommends $missing; } >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        exit 1
+    fi
+    rm -f "$log"
 }
 
 # -O1 without NDEBUG: quick to compile, quick enough under the emulator, and
