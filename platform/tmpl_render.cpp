@@ -656,6 +656,12 @@ bool TMPL_render_file(const std::string& path, const TMPL_varlist* vars, std::st
     return render(*program, vars, out);
 }
 
+void TMPL_clear_cache()
+{
+    std::lock_guard<std::mutex> hold(cacheLock);
+    cache.clear();
+}
+
 bool TMPL_render_string(const std::string& text, const std::string& includeDir, const TMPL_varlist* vars,
                         std::string& out)
 {
