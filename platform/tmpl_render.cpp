@@ -22,7 +22,7 @@ const int kMaxIncludes = 256;
 const int kMaxNesting = 100;
 // Nested loops multiply: these stop a template that would render for ever.
 const long kMaxSteps = 1L << 22;
-const size_t kMaxOutput = size_t(32) << 20;
+const size_t kMaxOutput = size_t(8) << 20;
 const size_t kMaxCached = 64;
 
 enum class OpKind { Text, Var, Loop, If, Unless };
