@@ -49,17 +49,6 @@ TEST(ChMutex, ExcludesAnotherProcess)
     EXPECT_TRUE(mine.Lock(0));
 }
 
-TEST(ChMutex, NamesAreKeptApart)
-{
-    TestRoot root;
-    chMutex a, b;
-    ASSERT_TRUE(a.OpenMutex("DsskeyFile"));
-    ASSERT_TRUE(b.OpenMutex("WRLockiniFileName"));
-    EXPECT_TRUE(a.Lock(0));
-    EXPECT_TRUE(b.Lock(0));
-    EXPECT_TRUE(root.exists("/tmp/phonelock/WRLockiniFileName.lock"));
-}
-
 TEST(ChMutex, MisuseIsRefused)
 {
     TestRoot root;
