@@ -266,8 +266,7 @@ std::string FakeResponse::header(const std::string& name) const
 
 std::string FakeResponse::var(const std::string& name) const
 {
-    const char* value = varlist_ ? TMPL_get_var(varlist_, name.c_str()) : nullptr;
-    return value ? value : "";
+    return VarOf(varlist_, name);
 }
 
 bool FakeResponse::hasVar(const std::string& name) const
@@ -303,6 +302,22 @@ Texts LoopColumn(const TMPL_loop* loop, const std::string& name)
         column.push_back(value ? value : "");
     }
     return column;
+}
+
+std::string VarOf(const TMPL_varlist* varlist, const std::string& name)
+{
+    const char* value = varlist ? TMPL_get_var(varlist, name.c_str()) : nullptr;
+    return value ? value : "";
+}
+
+void TmplFree::operator()(TMPL_varlist* list) const
+{
+    TMPL_free_varlist(list);
+}
+
+void TmplFree::operator()(TMPL_loop* loop) const
+{
+    TMPL_free_loop(loop);
 }
 
 // ---- LogCapture ------------------------------------------------------------

@@ -11,6 +11,7 @@
 
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -136,6 +137,16 @@ private:
 
 // One variable of every row of a loop (none for a null loop).
 Texts LoopColumn(const TMPL_loop* loop, const std::string& name);
+// A variable of a varlist, "" when absent or the list is null.
+std::string VarOf(const TMPL_varlist* varlist, const std::string& name);
+
+// Owners for lists a test builds or receives.
+struct TmplFree {
+    void operator()(TMPL_varlist* list) const;
+    void operator()(TMPL_loop* loop) const;
+};
+typedef std::unique_ptr<TMPL_varlist, TmplFree> OwnedVarlist;
+typedef std::unique_ptr<TMPL_loop, TmplFree> OwnedLoop;
 
 // Captures log lines for the life of the object.
 class LogCapture {
