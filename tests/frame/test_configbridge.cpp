@@ -305,6 +305,7 @@ TEST(RegistryValues, SetStringLogsTheChangeButNoSecret)
 {
     TestRoot root;
     LogCapture log;
+    root.write("/config/system/test.ini", "");
     _HREGISTRY_* handle = registryOpen("/config/system/test.ini", "net");
     ASSERT_NE(handle, nullptr);
 
@@ -321,6 +322,7 @@ TEST(RegistryValues, SetStringLogsTheChangeButNoSecret)
 TEST(RegistryValues, GetStringEscapesAndFallsBack)
 {
     TestRoot root;
+    root.write("/config/system/test.ini", "");
     _HREGISTRY_* handle = registryOpen("/config/system/test.ini", "net");
     ASSERT_NE(handle, nullptr);
     registrySetString(handle, "Name", "a&b", 0);
