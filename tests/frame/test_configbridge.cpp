@@ -26,6 +26,11 @@ struct EscapeCase {
     const char* shown;
 };
 
+void PrintTo(const EscapeCase& c, std::ostream* out)
+{
+    *out << '"' << c.stored << '"';
+}
+
 class EscapedRead : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(EscapedRead, ReachesTheTemplateEscaped)
@@ -180,6 +185,27 @@ TEST(ConfigWrite, ListSkipsAbsentFieldsAndReportsChange)
     EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, kNames, 0, &request, 0), 0);
     EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, nullptr, 2, &request, 0), -1);
     EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, kNames, CountOf(kNames), nullptr, 0), -1);
+}
+
+TEST(ConfigWrite, ListReportsAFailedStore)
+{
+    TestRoot root;
+    LogCapture log;
+    static const char* const kNames[] = {"First", "Second"};
+    FakeRequest request;
+    request.setPost({{"First", "1"}, {"Second", "2"}});
+
+    // Nothing stored and nothing changed is a failure, not "unchanged".
+    configParser_FailNextWrites(-1);
+    EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, kNames, CountOf(kNames), &request, 0), -1);
+    EXPECT_TRUE(log.contains("writeConfigOperate() store First failed"));
+    configParser_FailNextWrites(0);
+    EXPECT_EQ(configParser_GetConfigString("First"), "");
+
+    // What did change is still reported as a change.
+    configParser_FailNextWrites(1);
+    EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, kNames, CountOf(kNames), &request, 0), 1);
+    EXPECT_EQ(configParser_GetConfigString("Second"), "2");
 }
 
 // ---- showString --------------------------------------------------------------

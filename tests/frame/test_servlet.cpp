@@ -23,6 +23,11 @@ struct AccountCountCase {
     int expected;
 };
 
+void PrintTo(const AccountCountCase& c, std::ostream* out)
+{
+    *out << "type " << c.phoneType << " AccountNum '" << c.accountNum << "'";
+}
+
 class AccountCount : public ::testing::TestWithParam<AccountCountCase> {};
 
 TEST_P(AccountCount, ByPhoneTypeAndAccountNum)
