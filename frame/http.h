@@ -37,7 +37,9 @@ public:
     virtual void setLanguage(const char* fileName) = 0;
     virtual HttpSession* getSession(int create) = 0;
     // Pattern ending in "XXXXXX"; each uploaded file gets a new file made from
-    // it. Takes effect for upload fields read after the call.
+    // it. Takes effect for upload fields read after the call. The pattern and
+    // the stored file's path (entry 0 above) are phone paths ("/tmp/..."),
+    // which the host maps under the root like every other phone path.
     virtual void setUploadFileTemplate(const char* pattern) = 0;
     // Reads up to n raw body bytes; returns the count, below 1 for nothing.
     virtual int readBody(char* buffer, int n) = 0;
