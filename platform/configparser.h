@@ -18,3 +18,7 @@ int configParser_SetConfigString(const char* name, const char* value);
 std::string configParser_GetAccountConfigName(const char* name, int account);
 // The value read as a decimal integer; 0 when unset or not a number.
 int configParser_GetConfigInt(const char* name);
+
+// Test hook: the next `count` saves fail as if the disk were full and leave
+// the store as it was (-1: every save fails until called again with 0).
+void configParser_FailNextWrites(int count);

@@ -68,4 +68,5 @@ private:
     int fd_ = -1;
     std::string name_;
     std::string path_;
+    int ownerPid_ = 0;  // a forked child must not unlink its parent's socket
 };

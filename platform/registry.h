@@ -26,3 +26,7 @@ std::string etlGetProfileString(const char* file, const char* section, const cha
                                 const char* defaultValue);
 // Writes every file with unsaved changes; non-zero when all were written.
 int etlRegFlushAllFile();
+
+// Test hook: the next `count` file writes fail as if the disk were full and
+// leave the files as they were (-1: every write fails until called with 0).
+void registryFailNextWrites(int count);
