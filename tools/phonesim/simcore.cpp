@@ -4,6 +4,10 @@
 #include <poll.h>
 #include <unistd.h>
 
+// Debian keeps SimpleIni's template bodies behind SI_IMPLEMENTATION; byte
+// strings need no wide-character conversion.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <cerrno>
