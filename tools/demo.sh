@@ -22,9 +22,13 @@ case $PORT in ''|*[!0-9]*) usage ;; esac
 ROOT=$(realpath -m -- "$ROOT")
 [ "$ROOT" != / ] || { echo "demo: the root may not be /" >&2; exit 2; }
 
-for program in "$BUILD/tools/phonesim/phonesim" "$BUILD/host/phoneweb-host"; do
-    [ -x "$program" ] || { echo "demo: $program is missing; run ./run build" >&2; exit 1; }
+SIM="$BUILD/tools/phonesim/phonesim"
+HOST="$BUILD/host/phoneweb-host"
+LIBRARY="$BUILD/libphoneweb.so"
+for file in "$SIM" "$HOST" "$LIBRARY"; do
+    [ -e "$file" ] || { echo "demo: $file is missing; run ./run build" >&2; exit 1; }
 done
+command -v lighttpd >/dev/null || { echo "demo: lighttpd is not installed; run ./run deps" >&2; exit 1; }
 
 # The firmware side is replaced on every start; the user side (/config,
 # /data, stand-in devices) is only filled in where it is missing.
@@ -54,15 +58,15 @@ stop_all() {
 
 install_root
 CONF="$ROOT/tmp/lighttpd.conf"
-"$BUILD/host/phoneweb-host" --lighttpd-conf --root "$ROOT" --port "$PORT" > "$CONF"
+"$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
 
 trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$BUILD/tools/phonesim/phonesim" --root "$ROOT" &
+"$SIM" --root "$ROOT" &
 SIM_PID=$!
-PHONEWEB_ROOT="$ROOT" lighttpd -D -f "$CONF" &
+lighttpd -D -f "$CONF" &
 WEB_PID=$!
 
 echo "demo: http://127.0.0.1:$PORT/servlet?p=status&q=load  (root $ROOT; Ctrl-C stops)"
