@@ -27,7 +27,10 @@ public:
     virtual const char* getParameter(const char* name) = 0;
     // Null-terminated array of every value of the field, or null. For an
     // upload field entry 0 is the stored file's path and entry 1 the client's
-    // file name.
+    // file name. The stored path is a phone path made from the upload
+    // pattern (map it with phonePath to open it); the client's file name is
+    // cut to the part after its last "/" or "\". Uploads still at their
+    // stored path when the request ends are removed.
     virtual const char** getParameterValues(const char* name) = 0;
     // The URL text from "/servlet?" on.
     virtual const char* getRequestURL() = 0;
@@ -59,7 +62,9 @@ public:
     virtual size_t write(const void* buffer, size_t size, size_t count) = 0;
     virtual void putChar(int byte) = 0;
     // Fills the template (a phone path, mapped under the root by the host)
-    // and sends it. Takes ownership of the varlist.
+    // and sends it. Takes ownership of the varlist. The host adds
+    // "LANGUAGE" (the request's setLanguage name) and "DEVICE_TYPE"
+    // (setDeviceType) unless the page set them.
     virtual void render(const char* templatePath, TMPL_varlist* varlist) = 0;
     virtual void setDeviceType(const char* type) = 0;
 

@@ -47,5 +47,8 @@ const TMPL_varlist* TMPL_loop_row(const TMPL_loop* loop, int index);
 // A template that cannot be read or parsed renders an error text instead and
 // the call returns false.
 bool TMPL_render_file(const std::string& path, const TMPL_varlist* vars, std::string& out);
+// Forgets every parsed template kept by TMPL_render_file; the next render of
+// each reads its files again.
+void TMPL_clear_cache();
 bool TMPL_render_string(const std::string& text, const std::string& includeDir,
                         const TMPL_varlist* vars, std::string& out);

@@ -22,7 +22,7 @@ const int kMaxIncludes = 256;
 const int kMaxNesting = 100;
 // Nested loops multiply: these stop a template that would render for ever.
 const long kMaxSteps = 1L << 22;
-const size_t kMaxOutput = size_t(32) << 20;
+const size_t kMaxOutput = size_t(8) << 20;
 const size_t kMaxCached = 64;
 
 enum class OpKind { Text, Var, Loop, If, Unless };
@@ -654,6 +654,12 @@ bool TMPL_render_file(const std::string& path, const TMPL_varlist* vars, std::st
         cache[path] = program;
     }
     return render(*program, vars, out);
+}
+
+void TMPL_clear_cache()
+{
+    std::lock_guard<std::mutex> hold(cacheLock);
+    cache.clear();
 }
 
 bool TMPL_render_string(const std::string& text, const std::string& includeDir, const TMPL_varlist* vars,

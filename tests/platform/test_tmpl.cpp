@@ -2,7 +2,9 @@
 
 #include "tests/support/testroot.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -422,6 +424,21 @@ TEST_F(TmplFiles, EditsAreSeenThroughTheCache)
     write("page.htm", "fixed");
     EXPECT_EQ(renderFile("page.htm", &ok), "fixed");
     EXPECT_TRUE(ok);
+}
+
+// An edit that keeps the size and the time stamp is not seen until the cache
+// is cleared.
+TEST_F(TmplFiles, ClearCacheForgetsParsedTemplates)
+{
+    std::string path = write("page.htm", "old");
+    struct stat before;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    EXPECT_EQ(renderFile("page.htm"), "old");
+    write("page.htm", "new");
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    TMPL_clear_cache();
+    EXPECT_EQ(renderFile("page.htm"), "new");
 }
 
 TEST_F(TmplFiles, RenderStringIncludesFromTheGivenFolder)

@@ -1,0 +1,129 @@
+// Integration-test harness: the real stack (lighttpd, the FastCGI host, the
+// page library, phonesim when built) on a temporary phone root and a free
+// port of 127.0.0.1, and an HTTP client with a cookie jar.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+#include "tests/support/testroot.h"
+
+struct HttpAnswer {
+    long status = 0;  // 0 when the request failed at the transport level
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // in order received
+    std::string error;                                         // transport error text
+
+    // The last value of a header (name compared without case); empty when absent.
+    std::string header(const std::string& name) const;
+    // Every value of a header.
+    std::vector<std::string> headerValues(const std::string& name) const;
+};
+
+class HttpClient {
+public:
+    explicit HttpClient(int port);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    struct Part {
+        std::string name;
+        std::string value;     // text value or file content
+        std::string fileName;  // set for a file part
+    };
+
+    HttpAnswer get(const std::string& path);
+    HttpAnswer postForm(const std::string& path, const std::string& urlencoded);
+    HttpAnswer postMultipart(const std::string& path, const std::vector<Part>& parts);
+    // A body given whole, with its own Content-Type (for hand-made bodies).
+    HttpAnswer postRaw(const std::string& path, const std::string& contentType,
+                       const std::string& body);
+    // A body produced piece by piece, never held in memory: read fills up to
+    // n bytes and returns the count.
+    HttpAnswer postStream(const std::string& path, const std::string& contentType, uint64_t length,
+                          const std::function<size_t(char* buffer, size_t n)>& read);
+
+    // A cookie held in the jar (the client's own: names and values only,
+    // sent back to every path); empty when none.
+    std::string cookie(const std::string& name);
+    void clearCookies();
+
+private:
+    HttpAnswer perform(const std::string& path, const std::function<void()>& setup);
+
+    int port_;
+    void* curl_;
+    std::map<std::string, std::string> cookies_;
+};
+
+class Stack {
+public:
+    struct Options {
+        // Serve the test pages instead of the real page library.
+        bool testPages = true;
+        // Start phonesim when it is built.
+        bool phonesim = true;
+        // Extra host arguments (added after the test pages).
+        std::vector<std::string> hostArgs;
+        // Runs after the root is installed and before anything starts.
+        std::function<void(TestRoot&)> prepare;
+    };
+
+    // Builds the root, starts everything and waits until the port answers.
+    // Throws std::runtime_error with the server log when it cannot.
+    Stack();
+    explicit Stack(Options options);
+    // Stops everything it started and waits for each process to end.
+    ~Stack();
+    Stack(const Stack&) = delete;
+    Stack& operator=(const Stack&) = delete;
+
+    int port() const { return port_; }
+    TestRoot& root() { return root_; }
+    std::string url(const std::string& path) const;
+    HttpClient client() const { return HttpClient(port_); }
+
+    // The FastCGI host's process (started by lighttpd); -1 when not running.
+    pid_t hostPid() const;
+    // True while the process runs (a zombie has ended).
+    static bool running(pid_t pid);
+    // The host's resident memory in KiB (VmRSS), or VmHWM for the peak.
+    static long memoryKiB(pid_t pid, const char* field = "VmRSS");
+    // phonesim's message log ("<root>/tmp/phonesim/bus.log"), one JSON object a line.
+    std::vector<std::string> busLog();
+    // lighttpd's and the host's standard error so far.
+    std::string serverLog() const;
+
+    // Copies www/ and factory/ of the source tree into a root the way the
+    // demo does (templates and static files under /phone/www, factory
+    // defaults, password file, seed data).
+    static void installRoot(TestRoot& root);
+
+    // Paths of the built programs, fixed at build time.
+    static const char* hostBinary();
+    static const char* pageLibrary();
+    static const char* testPageLibrary();
+    static const char* phonesimBinary();  // empty when phonesim is not built
+
+private:
+    void start();
+    void stop();
+
+    Options options_;
+    TestRoot root_;
+    std::string harnessDir_;
+    int port_ = 0;
+    pid_t lighttpd_ = -1;
+    pid_t phonesim_ = -1;
+    mutable pid_t host_ = -1;
+};
+
+// The factories of the test page library, as the host's --page options use them.
+extern const char* const kTestPages[][2];

@@ -1,0 +1,295 @@
+// The FastCGI host over HTTP, with the test pages.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/integration/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "name=value" lines of a test page's answer.
+std::map<std::string, std::string> lines(const std::string& body)
+{
+    std::map<std::string, std::string> out;
+    size_t pos = 0;
+    while (pos < body.size()) {
+        size_t end = body.find('\n', pos);
+        if (end == std::string::npos)
+            end = body.size();
+        std::string line = body.substr(pos, end - pos);
+        size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            out[line.substr(0, eq)] = line.substr(eq + 1);
+        pos = end + 1;
+    }
+    return out;
+}
+
+size_t entries(const std::string& realFolder)
+{
+    size_t count = 0;
+    std::error_code ignored;
+    for (auto it = fs::directory_iterator(realFolder, ignored); it != fs::directory_iterator(); ++it)
+        ++count;
+    return count;
+}
+
+class Host : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(stack.root().real("/tmp/up"));
+    }
+    void TearDown() override
+    {
+        if (HasFailure())
+            std::fprintf(stderr, "---- server log ----\n%s\n", stack.serverLog().c_str());
+    }
+
+    Stack stack;
+    HttpClient http = stack.client();
+};
+
+}  // namespace
+
+TEST_F(Host, UnknownPagesAnswer404)
+{
+    for (const char* path : {"/servlet?p=no-such-page&q=load", "/servlet?p=status&q=load", "/servlet?q=load",
+                             "/servlet"}) {
+        HttpAnswer answer = http.get(path);
+        EXPECT_EQ(answer.status, 404) << path << " " << answer.error;
+        EXPECT_NE(answer.body.find("404 Not Found"), std::string::npos);
+    }
+}
+
+TEST_F(Host, StaticFilesComeFromTheDocumentRoot)
+{
+    stack.root().write("/phone/www/htdocs/hello.txt", "static text\n");
+    HttpAnswer answer = http.get("/hello.txt");
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, "static text\n");
+}
+
+TEST_F(Host, ParametersFromQueryFormAndMultipart)
+{
+    HttpAnswer query = http.get("/servlet?p=echo&show=a,b,none&a=1&a=x%20y&b=%2B+");
+    ASSERT_EQ(query.status, 200) << query.error;
+    auto got = lines(query.body);
+    EXPECT_EQ(got["a"], "1|x y");
+    EXPECT_EQ(got["b"], "+ ");
+    EXPECT_EQ(got["none"], "(null)");
+    EXPECT_EQ(got["url"], "/servlet?p=echo&show=a,b,none&a=1&a=x%20y&b=%2B+");
+    EXPECT_EQ(got["remote"], "127.0.0.1");
+
+    HttpAnswer form = http.postForm("/servlet?p=echo&show=a,c&a=q", "a=f1&c=%3C%26%3E&a=f2");
+    got = lines(form.body);
+    EXPECT_EQ(got["a"], "q|f1|f2");
+    EXPECT_EQ(got["c"], "<&>");
+
+    HttpAnswer multi = http.postMultipart("/servlet?p=echo&show=t,u",
+                                          {{"t", "text one", ""}, {"u", "ü\r\nline", ""}, {"t", "two", ""}});
+    got = lines(multi.body);
+    EXPECT_EQ(got["t"], "text one|two");
+    EXPECT_EQ(multi.body.find("u=ü\r\nline\n") != std::string::npos, true) << multi.body;
+}
+
+TEST_F(Host, UploadLandsUnderThePatternAndVanishesUnclaimed)
+{
+    std::string content(200000, 'u');
+    HttpAnswer answer = http.postMultipart("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX",
+                                           {{"file", content, "C:\\fakepath\\photo.jpg"}});
+    ASSERT_EQ(answer.status, 200) << answer.error;
+    auto got = lines(answer.body);
+    EXPECT_EQ(got["path"].rfind("/tmp/up/f_", 0), 0u) << answer.body;
+    EXPECT_EQ(got["name"], "photo.jpg");
+    EXPECT_EQ(got["size"], "200000");
+    EXPECT_EQ(entries(stack.root().real("/tmp/up")), 0u);
+
+    HttpAnswer claimed = http.postMultipart("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX&claim=/tmp/up/kept",
+                                            {{"file", content, "a.bin"}});
+    EXPECT_EQ(lines(claimed.body)["claimed"], "yes");
+    EXPECT_EQ(stack.root().read("/tmp/up/kept"), content);
+    EXPECT_EQ(entries(stack.root().real("/tmp/up")), 1u);
+}
+
+TEST_F(Host, TruncatedMultipartIs400AndLeavesNoFile)
+{
+    std::string body =
+        "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.bin\"\r\n\r\n" +
+        std::string(100000, 'd');  // no closing boundary
+    HttpAnswer answer =
+        http.postRaw("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX", "multipart/form-data; boundary=B", body);
+    EXPECT_EQ(answer.status, 400) << answer.body;
+    EXPECT_EQ(entries(stack.root().real("/tmp/up")), 0u);
+    EXPECT_EQ(http.get("/servlet?p=echo&show=a&a=1").status, 200);
+}
+
+TEST_F(Host, OversizedFormBodyIs400)
+{
+    std::string body = "a=" + std::string((1 << 20) + 10, 'x');
+    EXPECT_EQ(http.postForm("/servlet?p=echo&show=a", body).status, 400);
+    EXPECT_EQ(http.get("/servlet?p=echo&show=a&a=1").status, 200);
+}
+
+// The body streams through: the host's memory stays flat while 100 MiB pass.
+TEST_F(Host, HundredMebibyteRawBodyReachesReadBody)
+{
+    ASSERT_EQ(http.postRaw("/servlet?p=raw&q=upgrade", "application/octet-stream", "warm-up").status, 200);
+    pid_t host = stack.hostPid();
+    ASSERT_GT(host, 0);
+    long before = Stack::memoryKiB(host);
+    long peak = before;
+
+    const uint64_t total = 100ull << 20;
+    uint64_t sent = 0;
+    uint64_t hash = 1469598103934665603ull;
+    uint64_t nextSample = 0;
+    auto produce = [&](char* buffer, size_t n) -> size_t {
+        if (sent >= nextSample) {
+            peak = std::max(peak, Stack::memoryKiB(host));
+            nextSample += 4 << 20;
+        }
+        size_t count = static_cast<size_t>(std::min<uint64_t>(n, total - sent));
+        for (size_t i = 0; i < count; ++i) {
+            uint64_t at = sent + i;
+            unsigned char byte = static_cast<unsigned char>((at * 2654435761u) >> 13);
+            buffer[i] = static_cast<char>(byte);
+            hash = (hash ^ byte) * 1099511628211ull;
+        }
+        sent += count;
+        return count;
+    };
+    HttpAnswer answer = http.postStream("/servlet?p=raw&q=upgrade", "application/octet-stream", total, produce);
+    ASSERT_EQ(answer.status, 200) << answer.error;
+    auto got = lines(answer.body);
+    char expected[17];
+    std::snprintf(expected, sizeof expected, "%016llx", static_cast<unsigned long long>(hash));
+    EXPECT_EQ(got["length"], std::to_string(total));
+    EXPECT_EQ(got["fnv"], expected);
+    peak = std::max(peak, Stack::memoryKiB(host));
+    std::fprintf(stderr, "host VmRSS before %ld KiB, peak while streaming %ld KiB\n", before, peak);
+    EXPECT_LT(peak - before, 16 * 1024) << "the host held the body in memory";
+}
+
+TEST_F(Host, AbortedUploadLeavesNoFileAndTheNextRequestIsServed)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(stack.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string head =
+        "POST /servlet?p=upload&q=upgrade&pattern=/tmp/up/f_XXXXXX HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=B\r\n"
+        "Content-Length: 50000000\r\n\r\n"
+        "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"big.bin\"\r\n\r\n";
+    std::string data(1 << 20, 'a');
+    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(send(fd, data.data(), data.size(), MSG_NOSIGNAL), static_cast<ssize_t>(data.size()));
+    // Wait until the host has started the file, then go away mid-body.
+    std::string folder = stack.root().real("/tmp/up");
+    for (int i = 0; i < 400 && entries(folder) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_EQ(entries(folder), 1u) << "the upload never started";
+    close(fd);
+
+    // One request at a time: this one is served after the aborted one ended.
+    HttpAnswer next = http.get("/servlet?p=echo&show=a&a=1");
+    EXPECT_EQ(next.status, 200) << next.error;
+    EXPECT_EQ(entries(folder), 0u);
+}
+
+TEST_F(Host, SessionCookieFlags)
+{
+    HttpAnswer answer = http.get("/servlet?p=session&q=set&user=admin");
+    ASSERT_EQ(answer.status, 200);
+    std::string cookie = answer.header("Set-Cookie");
+    EXPECT_EQ(cookie.rfind("sessionid=", 0), 0u) << cookie;
+    for (const char* flag : {"; Path=/", "; HttpOnly", "; SameSite=Strict"})
+        EXPECT_NE(cookie.find(flag), std::string::npos) << flag;
+    EXPECT_EQ(http.cookie("sessionid").size(), 32u);
+    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "admin");
+
+    HttpClient other = stack.client();  // another browser has no session
+    EXPECT_EQ(lines(other.get("/servlet?p=session&q=get").body)["user"], "(null)");
+}
+
+TEST_F(Host, SessionTimeoutFromSetMaxInactiveInterval)
+{
+    http.get("/servlet?p=session&q=set&user=admin");
+    http.get("/servlet?p=session&q=timeout&seconds=1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "(null)");
+}
+
+TEST_F(Host, InvalidateAndRenew)
+{
+    http.get("/servlet?p=session&q=set&user=user");
+    std::string first = http.cookie("sessionid");
+    EXPECT_EQ(lines(http.get("/servlet?p=session&q=renew&user=admin").body)["user"], "admin");
+    std::string second = http.cookie("sessionid");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(second.size(), 32u);
+    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "admin");
+
+    HttpAnswer ended = http.get("/servlet?p=session&q=invalidate");
+    EXPECT_NE(ended.header("Set-Cookie").find("Max-Age=0"), std::string::npos);
+    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "(null)");
+}
+
+TEST_F(Host, RenderRedirectAndErrors)
+{
+    stack.root().write("/phone/www/WEB-INFO/template/hello.htm",
+                       "<p><TMPL_VAR NAME=greeting></p><script src=\"/language/<TMPL_VAR NAME=LANGUAGE>.js\"></script>");
+    HttpAnswer page = http.get("/servlet?p=render&t=hello.htm&greeting=hi&lang=English");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.body, "<p>hi</p><script src=\"/language/English.js\"></script>");
+    EXPECT_EQ(http.get("/servlet?p=render&t=missing.htm").status, 500);
+
+    HttpAnswer redirect = http.get("/servlet?p=answer&q=redirect");
+    EXPECT_EQ(redirect.status, 302);
+    EXPECT_EQ(redirect.header("Location"), "/servlet?p=status&q=load");
+
+    HttpAnswer denied = http.get("/servlet?p=answer&q=error&code=401");
+    EXPECT_EQ(denied.status, 401);
+    HttpAnswer empty = http.get("/servlet?p=answer&q=nothing");
+    EXPECT_EQ(empty.status, 200);
+    EXPECT_EQ(empty.body, "");
+}
+
+TEST(HostStack, StopsEverythingItStarted)
+{
+    pid_t host;
+    {
+        Stack stack;
+        HttpClient http = stack.client();
+        ASSERT_EQ(http.get("/servlet?p=echo").status, 200);
+        host = stack.hostPid();
+        ASSERT_GT(host, 0);
+    }
+    EXPECT_FALSE(Stack::running(host)) << "the host outlived the stack";
+}
+
+TEST(HostStack, RealPageLibraryLoads)
+{
+    Stack::Options options;
+    options.testPages = false;
+    Stack stack(options);
+    HttpClient http = stack.client();
+    HttpAnswer answer = http.get("/servlet?p=no-such-page&q=load");
+    EXPECT_NE(answer.status, 0) << answer.error;
+    EXPECT_LT(answer.status, 500) << stack.serverLog();
+}
