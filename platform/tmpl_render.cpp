@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -367,6 +368,11 @@ public:
         };
         std::vector<Open> open;
         std::vector<Op>& ops = program_.ops;
+        // Each tag adds at most two operations (the text before it and its
+        // own); growing the list step by step costs more than the parse.
+        size_t needed = ops.size() + 2 * static_cast<size_t>(std::count(text.begin(), text.end(), '<')) + 1;
+        if (needed > ops.capacity())
+            ops.reserve(std::max(needed, 2 * ops.capacity()));
         size_t textStart = 0, counted = 0;
         int line = 1;
         for (size_t lt = text.find('<'); lt != std::string::npos; lt = text.find('<', lt + 1)) {
