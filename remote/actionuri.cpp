@@ -192,15 +192,15 @@ char* getURIType(const char* query, char* typeOut)
     return typeOut;
 }
 
-bool MatchTrustPattern(const char* pattern, const char* address)
+int MatchTrustPattern(const char* pattern, const char* address)
 {
     if (!pattern || !address || pattern[0] == '\0')
-        return false;
+        return 0;
     size_t length = strlen(pattern);
     // Anything but digits, dots and stars could widen the expression (".*",
     // "|", "[") to trust every client, so such entries match nothing.
     if (length > kTrustPatternMax || strspn(pattern, "0123456789.*") != length)
-        return false;
+        return 0;
     std::string expression = "^";
     for (const char* p = pattern; *p; ++p) {
         if (*p == '*')
@@ -213,17 +213,13 @@ bool MatchTrustPattern(const char* pattern, const char* address)
     expression += '$';
 
     regex_t regex;
-    if (regcomp(&regex, expression.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
-        log_log(2, 4, "regcomp error\n");
-        return false;
-    }
+    if (regcomp(&regex, expression.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+        return -1;
     int result = regexec(&regex, address, 0, nullptr, 0);
     regfree(&regex);
-    if (result == REG_NOMATCH)
-        log_log(2, 4, "ip no match.\n");
-    else if (result != 0)
-        log_log(2, 4, "regexec error\n");
-    return result == 0;
+    if (result == 0)
+        return 1;
+    return result == REG_NOMATCH ? 0 : -1;
 }
 
 int IsTrustIP(const char* address)
@@ -246,8 +242,12 @@ int IsTrustIP(const char* address)
         if (end == std::string::npos)
             end = list.size();
         std::string entry = list.substr(start, end - start);
-        if (!entry.empty() && MatchTrustPattern(entry.c_str(), address))
-            return 1;
+        if (!entry.empty()) {
+            int match = MatchTrustPattern(entry.c_str(), address);
+            if (match > 0)
+                return 1;
+            log_log(2, 4, match == 0 ? "ip no match.\n" : "regexec error\n");
+        }
         start = end + 1;
     }
     log_log(2, 4, "ip is not trust.\n");

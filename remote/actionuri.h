@@ -38,9 +38,10 @@ char* getURIType(const char* query, char* typeOut);
 // which "*" stands for one group of 1 to 3 digits. An entry holding anything
 // but digits, "." and "*" (blanks included) matches nothing.
 int IsTrustIP(const char* address);
-// The pure check behind IsTrustIP: whether one list entry matches the
-// whole address.
-bool MatchTrustPattern(const char* pattern, const char* address);
+// The pure check behind IsTrustIP: 1 when one list entry matches the whole
+// address, 0 when not (or when the entry is refused), -1 when the
+// expression could not be built or run.
+int MatchTrustPattern(const char* pattern, const char* address);
 
 // Carries out one command; query is the request text after "/servlet?"
 // (anything from "&@" on, the URL credentials, is never part of it).

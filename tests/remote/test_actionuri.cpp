@@ -77,11 +77,13 @@ TEST(ActionUriTrust, PatternsMatchWholeAddressesOnly)
         {"", "", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(MatchTrustPattern(c.pattern, c.address), c.trusted)
+        EXPECT_EQ(MatchTrustPattern(c.pattern, c.address), c.trusted ? 1 : 0)
             << c.pattern << " vs " << c.address;
-    EXPECT_FALSE(MatchTrustPattern(nullptr, "1.2.3.4"));
-    EXPECT_FALSE(MatchTrustPattern("1.2.3.4", nullptr));
-    EXPECT_FALSE(MatchTrustPattern(std::string(600, '*').c_str(), "1"));
+    EXPECT_EQ(MatchTrustPattern(nullptr, "1.2.3.4"), 0);
+    EXPECT_EQ(MatchTrustPattern("1.2.3.4", nullptr), 0);
+    EXPECT_EQ(MatchTrustPattern(std::string(600, '*').c_str(), "1"), 0);
+    std::string longest(511, '*');
+    EXPECT_EQ(MatchTrustPattern(longest.c_str(), "1"), 0);
 }
 
 TEST(ActionUriTrust, ConfiguredList)
