@@ -167,14 +167,16 @@ std::string filePassword::GetEncryptedText(const char* password, const char* sal
             material += kSaltAlphabet[rand() % 64];
     }
 
-    // crypt_r keeps its state in the caller's area (about 32 KiB, so not on
-    // the stack); the zeroed area starts a fresh state.
+    // crypt_rn keeps its state in the caller's area (about 32 KiB, so not on
+    // the stack); the zeroed area starts a fresh state. Unlike crypt and
+    // crypt_r it is not wrapped by the sanitizers, whose wrappers cannot
+    // reach libcrypt when it arrives with a library loaded at run time.
     auto state = std::make_unique<crypt_data>();
     std::string out;
     for (size_t i = 0; i < blocks; ++i) {
         const char* key = plain.c_str() + std::min(plain.size(), kKeyLength * i);
         std::string setting = material.substr(kBlockLength * i, 2);
-        const char* block = crypt_r(key, setting.c_str(), state.get());
+        const char* block = crypt_rn(key, setting.c_str(), state.get(), sizeof(crypt_data));
         if (IsDesBlock(block))
             out += block;
     }
