@@ -6,6 +6,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcgiapp.h>
@@ -21,7 +22,7 @@
 namespace {
 
 // A client whose body stops arriving for this long loses its request.
-const int kStallSeconds = 30;
+int stallSeconds = 30;
 
 volatile sig_atomic_t stopRequested = 0;
 
@@ -80,7 +81,7 @@ std::string param(FCGX_Request& request, const char* name)
 void setStallTimeout(int fd)
 {
     timeval limit{};
-    limit.tv_sec = kStallSeconds;
+    limit.tv_sec = stallSeconds;
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
@@ -117,6 +118,7 @@ void usage()
             "  --library PATH       the page library (default: PHONEWEB_LIBRARY, or\n"
             "                       libphoneweb.so beside the program)\n"
             "  --page NAME=FACTORY  serve page NAME with the handler made by FACTORY\n"
+            "  --body-timeout SECS  end a request whose body stalls this long (30)\n"
             "Runs as a FastCGI application on the socket given as standard input.\n");
 }
 
@@ -132,6 +134,12 @@ int main(int argc, char** argv)
         std::string arg = argv[i];
         if (arg == "--library" && i + 1 < argc) {
             library = argv[++i];
+        } else if (arg == "--body-timeout" && i + 1 < argc) {
+            stallSeconds = atoi(argv[++i]);
+            if (stallSeconds < 1) {
+                usage();
+                return 2;
+            }
         } else if (arg == "--page" && i + 1 < argc) {
             std::string entry = argv[++i];
             size_t eq = entry.find('=');

@@ -197,7 +197,7 @@ WireHeader makeHeader(Kind kind, unsigned int id, unsigned int wparam, int lpara
 }
 
 int postMessage(HTHREAD thread, unsigned int id, unsigned int wparam, int lparam, int size,
-         const void* data)
+                const void* data)
 {
     if (!thread || !acceptableData(size, data))
         return 0;
@@ -218,7 +218,7 @@ int remainingMs(Clock::time_point deadline)
 }
 
 int sendAndWait(HTHREAD thread, unsigned int id, unsigned int wparam, int lparam, int size,
-         const void* data, int timeoutMs)
+                const void* data, int timeoutMs)
 {
     if (!thread || !acceptableData(size, data))
         return 0;
@@ -421,7 +421,8 @@ bool BusEndpoint::receive(BusMessage& out, int timeoutMs)
         out.hasData = dataSize > 0;
         out.senderPid = header.pid;
         out.serial = header.serial;
-        if (header.kind == kSend && fromLength <= sizeof from)
+        // An unbound sender has no address to answer to.
+        if (header.kind == kSend && fromLength > sizeof(sa_family_t) && fromLength <= sizeof from)
             out.replyAddress.assign(reinterpret_cast<const char*>(&from), fromLength);
         return true;
     }

@@ -182,34 +182,57 @@ TEST_F(Host, HundredMebibyteRawBodyReachesReadBody)
     EXPECT_LT(peak - before, 16 * 1024) << "the host held the body in memory";
 }
 
-TEST_F(Host, AbortedUploadLeavesNoFileAndTheNextRequestIsServed)
+// Starts a multipart upload by hand (a streamed one, q=upgrade) and sends
+// its first mebibyte; returns the socket, still open, once the host has
+// begun the file.
+int beginUpload(Stack& stack)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(fd, 0);
+    EXPECT_GE(fd, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(stack.port()));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     std::string head =
         "POST /servlet?p=upload&q=upgrade&pattern=/tmp/up/f_XXXXXX HTTP/1.1\r\n"
         "Host: 127.0.0.1\r\nContent-Type: multipart/form-data; boundary=B\r\n"
         "Content-Length: 50000000\r\n\r\n"
         "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"big.bin\"\r\n\r\n";
     std::string data(1 << 20, 'a');
-    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
-    ASSERT_EQ(send(fd, data.data(), data.size(), MSG_NOSIGNAL), static_cast<ssize_t>(data.size()));
-    // Wait until the host has started the file, then go away mid-body.
+    EXPECT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), static_cast<ssize_t>(head.size()));
+    EXPECT_EQ(send(fd, data.data(), data.size(), MSG_NOSIGNAL), static_cast<ssize_t>(data.size()));
     std::string folder = stack.root().real("/tmp/up");
     for (int i = 0; i < 400 && entries(folder) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_EQ(entries(folder), 1u) << "the upload never started";
-    close(fd);
+    EXPECT_EQ(entries(folder), 1u) << "the upload never started";
+    return fd;
+}
 
+TEST_F(Host, AbortedUploadLeavesNoFileAndTheNextRequestIsServed)
+{
+    int fd = beginUpload(stack);
+    close(fd);  // gone mid-body
     // One request at a time: this one is served after the aborted one ended.
     HttpAnswer next = http.get("/servlet?p=echo&show=a&a=1");
     EXPECT_EQ(next.status, 200) << next.error;
-    EXPECT_EQ(entries(folder), 0u);
+    EXPECT_EQ(entries(stack.root().real("/tmp/up")), 0u);
+}
+
+TEST(HostStack, StalledUploadEndsAndTheNextRequestIsServed)
+{
+    Stack::Options options;
+    options.hostArgs = {"--body-timeout", "1"};
+    options.prepare = [](TestRoot& root) { fs::create_directories(root.real("/tmp/up")); };
+    Stack stack(options);
+    int fd = beginUpload(stack);
+    // The client stays connected but sends nothing more: the host gives up
+    // on the body and moves on to the next request.
+    HttpClient http = stack.client();
+    HttpAnswer next = http.get("/servlet?p=echo&show=a&a=1");
+    EXPECT_EQ(next.status, 200) << next.error;
+    EXPECT_EQ(entries(stack.root().real("/tmp/up")), 0u);
+    close(fd);
 }
 
 TEST_F(Host, SessionCookieFlags)

@@ -1,0 +1,116 @@
+// The frame's conversations with the phone process, against a scripted peer.
+#include <gtest/gtest.h>
+
+#include "frame/helpers.h"
+#include "frame/servlet.h"
+#include "platform/configparser.h"
+#include "tests/support/buspeer.h"
+#include "tests/support/fakes.h"
+#include "tests/support/testroot.h"
+
+namespace {
+
+constexpr unsigned int kAskTalking = 0x30007;
+constexpr unsigned int kAccountStatus = 0x30006;
+constexpr unsigned int kMakeCall = 0xA0002;
+constexpr unsigned int kReboot = 0x10101;
+
+TEST(TalkingCheck, CallInProgressShowsTheNotice)
+{
+    TestRoot root;
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    phone.reply(kAskTalking, 0);
+
+    FakeResponse response;
+    EXPECT_TRUE(IsInTalking(&response));
+    EXPECT_EQ(response.rendered, "/phone/www/WEB-INFO/template/notice.htm");
+    EXPECT_EQ(response.var("noticeLabel"), "setTimeout$notice$Talking, Please wait...");
+    ASSERT_EQ(phone.count(), 1u);
+    BusMessage asked = phone.messages()[0];
+    EXPECT_EQ(asked.kind, "send");
+    EXPECT_EQ(asked.id, kAskTalking);
+    EXPECT_EQ(asked.wparam, 0u);
+    EXPECT_EQ(asked.lparam, 1);
+}
+
+TEST(TalkingCheck, IdlePhoneAnswersNothing)
+{
+    TestRoot root;
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    phone.reply(kAskTalking, 1);
+    FakeResponse response;
+    EXPECT_FALSE(IsInTalking(&response));
+    EXPECT_FALSE(response.answered());
+}
+
+TEST(MakeCall, PostCarriesTheNumberAndItsEnd)
+{
+    TestRoot root;
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    EXPECT_EQ(sendMakeCallMsg(101, 0, "1234", false), 1);
+    ASSERT_TRUE(phone.waitForCount(1));
+    BusMessage call = phone.messages()[0];
+    EXPECT_EQ(call.kind, "post");
+    EXPECT_EQ(call.id, kMakeCall);
+    EXPECT_EQ(call.wparam, 101u);
+    EXPECT_EQ(call.lparam, 0);
+    EXPECT_EQ(call.data, std::string("1234", 5));
+}
+
+TEST(MakeCall, WaitingGivesThePhonesAnswer)
+{
+    TestRoot root;
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    phone.reply(kMakeCall, 3);
+    EXPECT_EQ(sendMakeCallMsg(1101, 0, "5", true), 1);
+    phone.reply(kMakeCall, 0);
+    EXPECT_EQ(sendMakeCallMsg(1101, 0, "5", true), 0);
+    EXPECT_EQ(phone.messages()[0].kind, "send");
+    EXPECT_EQ(sendMakeCallMsg(1101, 0, nullptr, false), 0);
+}
+
+TEST(MakeCall, NoPhoneIsNoCall)
+{
+    TestRoot root;
+    EXPECT_EQ(sendMakeCallMsg(100, 0, "1234", false), 0);
+}
+
+TEST(Reboot, NegativeModeBecomesTwo)
+{
+    TestRoot root;
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    sysReboot(-1);
+    sysReboot(1);
+    ASSERT_TRUE(phone.waitForCount(2));
+    EXPECT_EQ(phone.messages()[0].id, kReboot);
+    EXPECT_EQ(phone.messages()[0].wparam, 2u);
+    EXPECT_EQ(phone.messages()[1].wparam, 1u);
+}
+
+TEST(AccountID, FirstRegisteredAccountWithThatAddress)
+{
+    TestRoot root;
+    root.write("/config/system/phonetype", "22");  // three accounts
+    for (int i = 0; i < 3; ++i) {
+        configParser_SetConfigString(configParser_GetAccountConfigName("AccountUserName", i).c_str(),
+                                     "100");
+        root.write("/config/user/voip/sipAccount" + std::to_string(i) + ".cfg",
+                   "[sipserver1]\nserver=pbx.example\n");
+    }
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    // Account 0 is not registered; 1 and 2 are.
+    phone.setHandler([](const BusMessage& m) -> std::optional<int> {
+        return m.id == kAccountStatus && m.wparam > 0 ? 2 : 0;
+    });
+    EXPECT_EQ(GetAccountID("100@pbx.example"), 1);
+    EXPECT_EQ(GetAccountID("100@other.example"), -1);
+    EXPECT_EQ(GetAccountID("200@pbx.example"), -1);
+}
+
+}  // namespace
