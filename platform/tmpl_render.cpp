@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -367,6 +368,11 @@ public:
         };
         std::vector<Open> open;
         std::vector<Op>& ops = program_.ops;
+        // Each tag adds at most two operations (the text before it and its
+        // own); growing the list step by step costs more than the parse.
+        size_t needed = ops.size() + 2 * static_cast<size_t>(std::count(text.begin(), text.end(), '<')) + 1;
+        if (needed > ops.capacity())
+            ops.reserve(std::max(needed, 2 * ops.capacity()));
         size_t textStart = 0, counted = 0;
         int line = 1;
         for (size_t lt = text.find('<'); lt != std::string::npos; lt = text.find('<', lt + 1)) {
@@ -385,10 +391,10 @@ public:
             lt = next - 1;
 
             const std::string& word = tag.word;
-            bool named = word == "TMPL_VAR" || word == "TMPL_LOOP" || word == "TMPL_IF" ||
+            bool needsName = word == "TMPL_VAR" || word == "TMPL_LOOP" || word == "TMPL_IF" ||
                          word == "TMPL_UNLESS" || word == "TMPL_INCLUDE";
             if (tag.close) {
-                if (!named || word == "TMPL_VAR" || word == "TMPL_INCLUDE")
+                if (!needsName || word == "TMPL_VAR" || word == "TMPL_INCLUDE")
                     return fail(shown, line, "unexpected </" + word + ">");
                 if (open.empty())
                     return fail(shown, line, "</" + word + "> without <" + word + ">");
@@ -403,7 +409,7 @@ public:
                 --nesting_;
                 continue;
             }
-            if (named && !tag.hasName)
+            if (needsName && !tag.hasName)
                 return fail(shown, line, "<" + word + "> without NAME");
             if (word == "TMPL_ELSE") {
                 if (open.empty() || ops[open.back().op].kind == OpKind::Loop || open.back().sawElse)

@@ -23,6 +23,9 @@ struct Outcome {
 Outcome phonecfg(const TestRoot& root, std::vector<std::string> args)
 {
     args.insert(args.begin(), PHONECFG_BINARY);
+#ifdef PHONECFG_EMULATOR
+    args.insert(args.begin(), PHONECFG_EMULATOR);
+#endif
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

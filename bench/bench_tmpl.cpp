@@ -1,0 +1,82 @@
+// Costs of the template library on this machine: building a page's varlist,
+// parsing a status-page-sized template, and rendering it from the parse cache.
+// Run: build/bench/bench_tmpl (uses a temporary folder).
+#include "platform/paths.h"
+#include "platform/tmpl.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+template <typename Body>
+void measure(const char* what, int rounds, Body body)
+{
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i)
+        body(i);
+    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    printf("%-44s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
+}
+
+const int kFields = 300;
+const int kAccounts = 16;
+
+// 300 fields, 16 account rows and a header and footer include: about the
+// shape of the status page with its menu.
+std::string pageTemplate()
+{
+    std::string page = "<TMPL_INCLUDE head.htm>\n<table>\n";
+    for (int i = 0; i < kFields; ++i) {
+        std::string name = "StatusField" + std::to_string(i);
+        page += "<tr><td>" + name + "</td><td><TMPL_IF " + name + "><TMPL_VAR " + name +
+                " ESCAPE=HTML><TMPL_ELSE>-</TMPL_IF></td></tr>\n";
+    }
+    page += "</table>\n<TMPL_LOOP accounts><tr class=\"<TMPL_IF __odd__>odd<TMPL_ELSE>even</TMPL_IF>\">"
+            "<td><TMPL_VAR __counter__></td><td><TMPL_VAR label></td><td><TMPL_VAR state></td></tr>\n"
+            "</TMPL_LOOP>\n<TMPL_INCLUDE foot.htm>\n";
+    return page;
+}
+
+TMPL_varlist* pageVars()
+{
+    TMPL_varlist* vars = nullptr;
+    for (int i = 0; i < kFields; ++i)
+        vars = TMPL_add_var(vars, ("StatusField" + std::to_string(i)).c_str(), "some value & more", 0);
+    TMPL_loop* accounts = nullptr;
+    for (int a = 0; a < kAccounts; ++a)
+        accounts = TMPL_add_varlist(accounts, TMPL_add_var(nullptr, "label", "Account", "state", "Registered", 0));
+    return TMPL_add_loop(vars, "accounts", accounts);
+}
+
+}  // namespace
+
+int main()
+{
+    std::string dir = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
+    if (!mkdtemp(dir.data()))
+        return 1;
+    std::string page = pageTemplate();
+    writeFileAtomic(dir + "/status.htm", page);
+    writeFileAtomic(dir + "/head.htm", "<html><head><title><TMPL_VAR StatusField1></title></head><body>\n");
+    writeFileAtomic(dir + "/foot.htm", "</body></html>\n");
+
+    measure("build varlist (300 vars, 16 rows) and free", 2000, [](int) { TMPL_free_varlist(pageVars()); });
+    TMPL_varlist* vars = pageVars();
+    std::string out;
+    measure("render from text (parses every time)", 2000,
+            [&](int) { TMPL_render_string(page, dir, vars, out); });
+    measure("render file, cache cleared (parse + stats)", 2000, [&](int) {
+        TMPL_clear_cache();
+        TMPL_render_file(dir + "/status.htm", vars, out);
+    });
+    measure("render file from the parse cache", 20000,
+            [&](int) { TMPL_render_file(dir + "/status.htm", vars, out); });
+    printf("template %zu bytes, page %zu bytes\n", page.size(), out.size());
+    TMPL_free_varlist(vars);
+    std::filesystem::remove_all(dir);
+    return 0;
+}
