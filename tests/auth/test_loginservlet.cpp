@@ -7,6 +7,7 @@
 #include "auth/filePassword.h"
 #include "platform/configparser.h"
 #include "platform/system.h"
+#include "platform/tmpl.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 #include "tests/support/webusers.h"
@@ -368,6 +369,29 @@ TEST_F(Login, SavedActionUriIsKeptOnceAndOnlyForItsClient)
     // Credentials after "&@" are not saved with the query.
     showForm("key=OK&@admin:admin", "10.0.0.1");
     EXPECT_EQ(loginTo("10.0.0.1"), "/servlet?key=OK");
+}
+
+TEST_F(Login, ShippedFormSuitsPasswordManagersAndEchoesNoPassword)
+{
+    attempt("admin", "Wr0ngPass");
+    FakeRequest request("/servlet?p=login&q=loginForm&jumpto=%22%3E%3Cscript%3Ex");
+    request.setRemoteAddr("10.0.0.1");
+    request.setParam("username", "admin").setParam("pwd", "Wr0ngPass");
+    FakeResponse response;
+    servlet.onRequest(&request, &response);
+    std::string page;
+    ASSERT_TRUE(TMPL_render_file(std::string(PHONEWEB_SOURCE_DIR) +
+                                     "/www/WEB-INFO/template/loginForm.htm",
+                                 response.varlist(), page))
+        << page;
+    for (const char* part : {"name=\"username\"", "autocomplete=\"username\"", "name=\"pwd\"",
+                             "type=\"password\"", "autocomplete=\"current-password\"",
+                             "action=\"/servlet?p=login&amp;q=login\"", "method=\"post\"",
+                             "The username or password is error!", "value=\"admin\""})
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    EXPECT_EQ(page.find("Wr0ngPass"), std::string::npos);
+    EXPECT_EQ(page.find("<script>x"), std::string::npos);
+    EXPECT_NE(page.find("value=\"&quot;&gt;&lt;script&gt;x\""), std::string::npos);
 }
 
 // ---- Redirect table ----------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "auth/filePassword.h"
 #include "pages/network/SecurityServlet.h"
 #include "platform/configparser.h"
+#include "platform/tmpl.h"
 #include "tests/support/buspeer.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
@@ -134,6 +135,23 @@ TEST_F(Security, NamesAreEscapedAndBrokenLinesSkipped)
     FakeResponse response;
     load("admin", response);
     EXPECT_EQ(response.loopColumn("userTypeLoop", "typeName"), (Texts{"&lt;b&gt;", "user"}));
+}
+
+TEST_F(Security, ShippedTemplateOffersTheListedUsers)
+{
+    FakeResponse response;
+    load("admin", response);
+    std::string page;
+    ASSERT_TRUE(TMPL_render_file(std::string(PHONEWEB_SOURCE_DIR) +
+                                     "/www/WEB-INFO/template/security.htm",
+                                 response.varlist(), page))
+        << page;
+    for (const char* part : {"<option value=\"admin\" selected>admin</option>",
+                             "<option value=\"user\">user</option>", "<option value=\"\">guest</option>",
+                             "name=\"mode\"", "name=\"editOldPassword\"", "name=\"editNewPassword\"",
+                             "autocomplete=\"new-password\"", "action=\"/servlet?p=security&amp;q=write\""})
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    EXPECT_EQ(page.find(">var</option>"), std::string::npos);
 }
 
 TEST_F(Security, LoadWithoutLoginOrFile)
