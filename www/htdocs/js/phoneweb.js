@@ -42,10 +42,29 @@
   function markMenu() {
     var match = /[?&]p=([^&]*)/.exec(window.location.search);
     var page = match ? decodeURIComponent(match[1]) : "";
-    var links = document.querySelectorAll(".menu a[data-page]");
+    var links = document.querySelectorAll(".menu a[data-page], .submenu a[data-page]");
     for (var i = 0; i < links.length; i++) {
       if (page.indexOf(links[i].getAttribute("data-page")) === 0) links[i].className = "active";
     }
+    var groups = document.querySelectorAll(".submenu[data-group]");
+    for (var g = 0; g < groups.length; g++) {
+      if (groups[g].getAttribute("data-group").split(" ").indexOf(page) >= 0) groups[g].hidden = false;
+    }
+  }
+
+  /* A field with data-same-as must repeat the named field before its form
+   * is sent (a new password typed twice). */
+  function checkRepeats(form) {
+    var fields = form.querySelectorAll("[data-same-as]");
+    for (var i = 0; i < fields.length; i++) {
+      var other = document.getElementById(fields[i].getAttribute("data-same-as"));
+      var same = !other || other.value === fields[i].value;
+      var words = window.LANG || {};
+      var text = "The two passwords differ.";
+      fields[i].setCustomValidity(same ? "" : (words[text] || text));
+      if (!same) { fields[i].reportValidity(); return false; }
+    }
+    return true;
   }
 
   /* "setTimeout$page$text": show the text, then return to the page.
@@ -59,7 +78,9 @@
     var words = window.LANG || {};
     document.getElementById("noticeText").textContent =
       Object.prototype.hasOwnProperty.call(words, text) ? words[text] : text;
-    var target = "/servlet?p=" + encodeURIComponent(page === "notice" ? "status" : page) + "&q=load";
+    /* Notices name the page to return to; a few by their title. */
+    var PAGE_OF = { notice: "status", Password: "security" };
+    var target = "/servlet?p=" + encodeURIComponent(PAGE_OF[page] || page) + "&q=load";
     var back = document.getElementById("noticeBack");
     back.href = target;
     function go() {
@@ -83,6 +104,15 @@
     markMenu();
     var notice = document.getElementById("notice");
     if (notice) runNotice(notice);
+    var forms = document.querySelectorAll("form");
+    for (var f = 0; f < forms.length; f++) {
+      forms[f].addEventListener("submit", function (event) {
+        if (!checkRepeats(event.target)) event.preventDefault();
+      });
+      forms[f].addEventListener("input", function (event) {
+        if (event.target.hasAttribute("data-same-as")) event.target.setCustomValidity("");
+      });
+    }
     translate(document);
   });
 })();

@@ -57,5 +57,22 @@ var LANG = {
   "Password": "Passwort",
   "Login": "Anmelden",
   "Confirm": "\u00dcbernehmen",
-  "Cancel": "Abbrechen"
+  "Cancel": "Abbrechen",
+  "Log in": "Anmelden",
+  "Log in to manage the phone.": "Zum Verwalten des Telefons anmelden.",
+  "The username or password is error!": "Benutzername oder Passwort ist falsch!",
+  "Web Password": "Web-Passwort",
+  "User": "Benutzer",
+  "Old Password": "Altes Passwort",
+  "New Password": "Neues Passwort",
+  "Confirm Password": "Passwort best\u00e4tigen",
+  "Your own password changes only with the old one; a user below you needs none.": "Das eigene Passwort \u00e4ndert sich nur mit dem alten; ein Benutzer unter Ihnen braucht keines.",
+  "The two passwords differ.": "Die beiden Passw\u00f6rter sind verschieden.",
+  "Trusted Certificates": "Vertrauensw\u00fcrdige Zertifikate",
+  "Server Certificates": "Server-Zertifikate",
+  "You have changed the password!": "Das Passwort wurde ge\u00e4ndert!",
+  "Error:The password is error!": "Fehler: Das Passwort ist falsch!",
+  "Error:You don't have enough jurisdiction!": "Fehler: Daf\u00fcr fehlt Ihnen die Berechtigung!",
+  "Error:No such user!": "Fehler: Diesen Benutzer gibt es nicht!",
+  "Error:The password could not be saved!": "Fehler: Das Passwort konnte nicht gespeichert werden!"
 };

@@ -1,0 +1,207 @@
+#include "frame/LoginListener.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "auth/loginSession.h"
+#include "frame/frame.h"
+#include "remote/actionuri.h"
+#include "remote/pushxml.h"
+
+namespace {
+
+// The host hands the URL from "/servlet?" on.
+constexpr size_t kServletPrefixLength = 9;
+constexpr char kCredentialsMarker[] = "&@";
+constexpr char kLoginForm[] = "/servlet?p=login&q=loginForm&jumpto=";
+constexpr char kLanguageFolder[] = "/phone/www/htdocs/language";
+
+bool StartsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool Equals(const char* text, const char* word)
+{
+    return text && std::strcmp(text, word) == 0;
+}
+
+// After a remote-control request has been carried out: the host goes on to
+// the page only when one is named. Without one the answer is complete as it
+// stands (the status already set, or an empty success), where the host
+// would add a 404 for the missing page.
+int PassOn(const char* page)
+{
+    return page ? 1 : 0;
+}
+
+void Challenge(HttpResponse* response)
+{
+    response->addHeader("WWW-Authenticate", "Basic realm=\"VOIP PHONE\"");
+    response->sendError(401);
+}
+
+void PrepareResponse(HttpRequest* request, HttpResponse* response)
+{
+    int level = WebDebugLevelFor(GetConfigValue(FILETYPE_GLOBAL, "ServerLogLevel", 0));
+    if (level >= 0)
+        WebDebug::getInstance()->setDebugLevel(level);
+    response->setDeviceType(std::to_string(GetPhoneType()).c_str());
+    std::list<std::string> names;
+    ReadFiles::FindFiles(&names, kLanguageFolder, ".js", false, false);
+    request->setLanguage(
+        ChooseWebLanguage(names, GetConfigValue(FILETYPE_GLOBAL, "LanguageWebLang", 0)).c_str());
+}
+
+// Logs in the URL's credentials for this request; false after answering
+// the challenge.
+bool LoginByUrl(HttpRequest* request, HttpResponse* response, const FilterQuery& split)
+{
+    std::string identity;
+    if (!split.hasCredentials) {
+        Challenge(response);
+        return false;
+    }
+    if (!CheckLogin(split.name.c_str(), split.password.c_str(), identity)) {
+        log_log(2, 4, "ip:%s URL login of [%s] refused\n",
+                request->getRemoteAddr() ? request->getRemoteAddr() : "", split.name.c_str());
+        Challenge(response);
+        return false;
+    }
+    if (!OpenLoginSession(request, identity)) {
+        response->sendError(500);
+        return false;
+    }
+    return true;
+}
+
+// Action URI and download requests: 1 lets the host go on, 0 when answered.
+int RunRemoteRequest(HttpRequest* request, HttpResponse* response, const FilterQuery& split,
+                     const char* page, const char* user, const std::string& type)
+{
+    if (split.query.size() > kFilterQueryMax) {
+        log_log(2, 4, "query of %u characters refused\n", static_cast<unsigned>(split.query.size()));
+        response->sendError(400);
+        return 0;
+    }
+    bool exempt = (type == "command" && Equals(request->getParameter("command"), "screenshot")) ||
+                  type == "csta";
+    if (!user && !exempt && !LoginByUrl(request, response, split))
+        return 0;
+    if (type.empty())
+        return 1;  // a download: the page serves it
+
+    bool cstaEnabled = GetConfigValue(FILETYPE_GLOBAL, "EnableCSTA", 0) == "1";
+    if (proccessActionURI(request, response, type.c_str(), split.query.c_str()) != 0) {
+        if (type == "command")
+            return 0;
+        if (type == "csta" && cstaEnabled) {
+            doProcessCSTA(request, response);
+            return 0;
+        }
+    }
+    return PassOn(page);
+}
+
+}  // namespace
+
+FilterQuery SplitFilterQuery(const char* url)
+{
+    FilterQuery split;
+    if (!url || std::strlen(url) <= kServletPrefixLength)
+        return split;
+    split.query = url + kServletPrefixLength;
+    size_t marker = split.query.find(kCredentialsMarker);
+    if (marker == std::string::npos)
+        return split;
+    std::string credentials = split.query.substr(marker + sizeof kCredentialsMarker - 1);
+    split.query.erase(marker);
+    split.hasCredentials = true;
+    size_t colon = credentials.find(':');
+    split.name = credentials.substr(0, colon);
+    if (colon != std::string::npos)
+        split.password = credentials.substr(colon + 1);
+    return split;
+}
+
+int WebDebugLevelFor(const std::string& serverLogLevel)
+{
+    long level = std::strtol(serverLogLevel.c_str(), nullptr, 10);
+    if (level < 4)
+        return 2;
+    if (level <= 5)
+        return 1;
+    if (level == 6)
+        return 0;
+    return -1;
+}
+
+std::string ChooseWebLanguage(const std::list<std::string>& names, const std::string& configured)
+{
+    for (const std::string& name : names) {
+        size_t dot = name.find('.');
+        if ((dot == std::string::npos ? name : name.substr(dot + 1)) == configured)
+            return name;
+    }
+    return names.empty() ? std::string() : names.front();
+}
+
+std::string LoginFormTarget(const char* page, const char* acc, const char* model,
+                            const std::string& query)
+{
+    const std::string fallback = std::string(kLoginForm) + "status";
+    std::string target = kLoginForm;
+    if (!page)
+        target += IsRedirectableQuery(query, kFilterQueryMax) ? "URI&" + query : "status";
+    else if (!IsPlainName(page))
+        target += "status";
+    else if (PageNeedsAccount(page))
+        target += std::string(page) + "&acc=" + (IsPlainName(acc) ? acc : "");
+    else if (Equals(page, "contacts-preview"))
+        target += "contactsbasic";
+    else if (Equals(page, "dsskey"))
+        target += std::string("dsskey&model=") + (IsPlainName(model) ? model : "");
+    else
+        target += page;
+    return target.size() > kLoginFormTargetMax ? fallback : target;
+}
+
+int LoginListener::onRequest(HttpRequest* request, HttpResponse* response)
+{
+    FilterQuery split = SplitFilterQuery(request->getRequestURL());
+    const char* page = request->getParameter("p");
+    PrepareResponse(request, response);
+
+    char bootMode[32] = "";
+    userenv_get("BOOTMODE", bootMode, sizeof bootMode);
+    if (page && (Equals(page, "login") || Equals(page, "command") || Equals(bootMode, "safemode")))
+        return 1;
+
+    if (StartsWith(split.query, "push")) {
+        // A refused push must not look like a stored one.
+        if (ProcessPushXml(request, false, response) != 1 && !page)
+            response->sendError(400);
+        return PassOn(page);
+    }
+
+    HttpSession* session = request->getSession(1);
+    const char* user = session ? session->getAttribute("user") : nullptr;
+    char type[kURITypeSize] = "";
+    getURIType(split.query.c_str(), type);
+
+    if (StartsWith(split.query, "download") || type[0] != '\0')
+        return RunRemoteRequest(request, response, split, page, user, type);
+
+    if (!user) {
+        response->sendRedirect(LoginFormTarget(page, request->getParameter("acc"),
+                                               request->getParameter("model"), split.query)
+                                   .c_str());
+        return 0;
+    }
+    return 1;
+}
+
+PHONEWEB_EXPORT HttpListener* createLoginListener()
+{
+    return new LoginListener();
+}
