@@ -64,7 +64,6 @@ server.tag = "phoneweb"
 server.max-read-idle = 30
 index-file.names = ( "index.html" )
 url.access-deny = ( "~", ".inc" )
-static-file.exclude-extensions = ( ".fcgi" )
 
 # Ordinary requests are buffered by lighttpd (under upload-dirs) before the
 # host sees them; their size is capped here (KiB).

@@ -391,10 +391,10 @@ public:
             lt = next - 1;
 
             const std::string& word = tag.word;
-            bool named = word == "TMPL_VAR" || word == "TMPL_LOOP" || word == "TMPL_IF" ||
+            bool needsName = word == "TMPL_VAR" || word == "TMPL_LOOP" || word == "TMPL_IF" ||
                          word == "TMPL_UNLESS" || word == "TMPL_INCLUDE";
             if (tag.close) {
-                if (!named || word == "TMPL_VAR" || word == "TMPL_INCLUDE")
+                if (!needsName || word == "TMPL_VAR" || word == "TMPL_INCLUDE")
                     return fail(shown, line, "unexpected </" + word + ">");
                 if (open.empty())
                     return fail(shown, line, "</" + word + "> without <" + word + ">");
@@ -409,7 +409,7 @@ public:
                 --nesting_;
                 continue;
             }
-            if (named && !tag.hasName)
+            if (needsName && !tag.hasName)
                 return fail(shown, line, "<" + word + "> without NAME");
             if (word == "TMPL_ELSE") {
                 if (open.empty() || ops[open.back().op].kind == OpKind::Loop || open.back().sawElse)

@@ -381,8 +381,9 @@ void Stack::start()
     const std::string sim = phonesimBinary();
     if (options_.phonesim && !sim.empty() && access(sim.c_str(), X_OK) == 0) {
         phonesim_ = spawn({sim, "--root", root_.path()}, log);
-        // phonesim binds its bus threads; wait until its log folder exists.
-        for (int i = 0; i < 200 && !fs::exists(root_.real("/tmp/phonesim")); ++i)
+        // phonesim writes its pid file once its bus threads are bound.
+        const std::string pidFile = root_.real("/tmp/phonesim/phonesim.pid");
+        for (int i = 0; i < 200 && alive(phonesim_) && !fs::exists(pidFile); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 

@@ -1,0 +1,93 @@
+// Costs of the frame work every page load does on this machine: reading a
+// page's field list into a varlist, the ShowLevel and device variables,
+// escaping a long value and building a ring-tone option list.
+// Run: build/bench/bench_frame (uses a temporary root).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+
+namespace {
+
+template <typename Body>
+void measure(const char* what, int rounds, Body body)
+{
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i)
+        body(i);
+    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    printf("%-48s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
+}
+
+class NoSession : public HttpSession {
+public:
+    void setAttribute(const char*, char* value) override { free(value); }
+    const char* getAttribute(const char*) override { return "admin"; }
+    void invalidate() override {}
+    void setMaxInactiveInterval(int) override {}
+};
+
+class BenchRequest : public HttpRequest {
+public:
+    const char* getParameter(const char*) override { return nullptr; }
+    const char** getParameterValues(const char*) override { return nullptr; }
+    const char* getRequestURL() override { return "/servlet?p=account-adv&q=load&acc=0"; }
+    const char* getRemoteAddr() override { return "127.0.0.1"; }
+    const char* getContentType() override { return ""; }
+    long getContentLength() override { return 0; }
+    void setLanguage(const char*) override {}
+    HttpSession* getSession(int) override { return &session_; }
+    void setUploadFileTemplate(const char*) override {}
+    int readBody(char*, int) override { return 0; }
+
+private:
+    NoSession session_;
+};
+
+}  // namespace
+
+int main()
+{
+    std::string root = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
+    if (!mkdtemp(root.data()))
+        return 1;
+    setenv("PHONEWEB_ROOT", root.c_str(), 1);
+    makeDirs(phonePath("/phone/factory"));
+    makeDirs(phonePath("/phone/resource/sysdata/sound"));
+    makeDirs(phonePath("/data/userdata/sound"));
+    std::string factory;
+    std::vector<std::string> names;
+    for (int i = 0; i < 49; ++i) {
+        names.push_back("AccountField" + std::to_string(i));
+        factory += names.back() + ".*=value <" + std::to_string(i) + "> & more\n";
+    }
+    writeFileAtomic(phonePath("/phone/factory/config.cfg"), factory);
+    for (int i = 0; i < 40; ++i)
+        writeFileAtomic(phonePath("/phone/resource/sysdata/sound/Ring" + std::to_string(i) + ".wav"), "");
+    for (int i = 0; i < 10; ++i)
+        writeFileAtomic(phonePath("/data/userdata/sound/user" + std::to_string(i) + ".wav"), "");
+
+    std::vector<const char*> fields;
+    for (const std::string& name : names)
+        fields.push_back(name.c_str());
+    const int count = static_cast<int>(fields.size());
+
+    measure("read 49 account fields into a varlist", 2000, [&](int) {
+        TMPL_free_varlist(readConfigOperate(FILETYPE_ACCOUNT, fields.data(), count, nullptr, 1));
+    });
+    BenchRequest request;
+    measure("ShowLevel (4 menus, 38 items) + device vars", 2000, [&](int) {
+        TMPL_free_varlist(AddShowLevel(nullptr, &request, fields.data(), 4, fields.data() + 4, 38));
+    });
+    std::string ampersands(1023, '&');
+    measure("escape 1023 ampersands", 20000, [&](int) { EscapeHtml(ampersands); });
+    measure("ring-tone option list (50 files)", 500,
+            [](int) { TMPL_free_loop(GetRingToneLoop("Config:user3.wav", RING_ACCOUNT, true)); });
+
+    std::filesystem::remove_all(root);
+    return 0;
+}

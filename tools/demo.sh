@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Serves the phone's web interface on 127.0.0.1 from a phone root folder:
+#   tools/demo.sh [--port N] [--root DIR]
+# The root is made from factory/ and www/ on first use; later runs keep its
+# configuration and refresh only the firmware side (templates, static files,
+# factory defaults). Ctrl-C or SIGTERM stops everything it started.
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${PHONEWEB_BUILD:-$HERE/build}
+PORT=8080
+ROOT=./demo-root
+
+usage() { echo "usage: tools/demo.sh [--port N] [--root DIR]" >&2; exit 2; }
+while [ $# -gt 0 ]; do
+    case $1 in
+        --port) [ $# -ge 2 ] || usage; PORT=$2; shift 2 ;;
+        --root) [ $# -ge 2 ] || usage; ROOT=$2; shift 2 ;;
+        *) usage ;;
+    esac
+done
+case $PORT in ''|*[!0-9]*) usage ;; esac
+ROOT=$(realpath -m -- "$ROOT")
+[ "$ROOT" != / ] || { echo "demo: the root may not be /" >&2; exit 2; }
+
+SIM="$BUILD/tools/phonesim/phonesim"
+HOST="$BUILD/host/phoneweb-host"
+LIBRARY="$BUILD/libphoneweb.so"
+for file in "$SIM" "$HOST" "$LIBRARY"; do
+    [ -e "$file" ] || { echo "demo: $file is missing; run ./run build" >&2; exit 1; }
+done
+command -v lighttpd >/dev/null || { echo "demo: lighttpd is not installed; run ./run deps" >&2; exit 1; }
+
+# The firmware side is replaced on every start; the user side (/config,
+# /data, stand-in devices) is only filled in where it is missing.
+install_root() {
+    mkdir -p "$ROOT"/phone/factory "$ROOT"/config/data "$ROOT"/config/system \
+             "$ROOT"/data/userdata "$ROOT"/tmp "$ROOT"/dev
+    rm -rf -- "$ROOT/phone/www"
+    cp -r -- "$HERE/www" "$ROOT/phone/www"
+    cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
+    [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
+    cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
+}
+
+SIM_PID=
+WEB_PID=
+stop_all() {
+    trap - INT TERM EXIT
+    local pid
+    for pid in $WEB_PID $SIM_PID; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in $WEB_PID $SIM_PID; do
+        wait "$pid" 2>/dev/null || true
+    done
+    echo "demo: stopped"
+}
+
+install_root
+CONF="$ROOT/tmp/lighttpd.conf"
+"$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
+
+trap stop_all EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+"$SIM" --root "$ROOT" &
+SIM_PID=$!
+lighttpd -D -f "$CONF" &
+WEB_PID=$!
+
+echo "demo: http://127.0.0.1:$PORT/servlet?p=status&q=load  (root $ROOT; Ctrl-C stops)"
+# Either process ending ends the demo.
+wait -n "$SIM_PID" "$WEB_PID" || true
