@@ -25,7 +25,8 @@ ROOT=$(realpath -m -- "$ROOT")
 SIM="$BUILD/tools/phonesim/phonesim"
 HOST="$BUILD/host/phoneweb-host"
 LIBRARY="$BUILD/libphoneweb.so"
-for file in "$SIM" "$HOST" "$LIBRARY"; do
+UTRAC="$BUILD/tools/utrac/utrac"
+for file in "$SIM" "$HOST" "$LIBRARY" "$UTRAC"; do
     [ -e "$file" ] || { echo "demo: $file is missing; run ./run build" >&2; exit 1; }
 done
 command -v lighttpd >/dev/null || { echo "demo: lighttpd is not installed; run ./run deps" >&2; exit 1; }
@@ -40,6 +41,8 @@ install_root() {
     cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
     [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
     cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
+    # The screen capture tool is firmware too.
+    install -D -m 0755 -- "$UTRAC" "$ROOT/boot/bin/utrac"
 }
 
 SIM_PID=

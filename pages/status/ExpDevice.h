@@ -24,6 +24,8 @@ struct ExpIoctlArg {
     uint32_t unused7 = 0;
     char* text = nullptr;    // kExpTextSize bytes
 };
+static_assert(sizeof(void*) != 4 || sizeof(ExpIoctlArg) == 36,
+              "the driver takes nine 32-bit words");
 
 constexpr unsigned long kExpGetCount = 0x40045A31;
 constexpr unsigned long kExpPrepareA = 0x40045A12;

@@ -350,6 +350,11 @@ void Stack::installRoot(TestRoot& root)
                       fs::copy_options::overwrite_existing);
     if (fs::exists(source / "factory" / "seed"))
         copyTree(source / "factory" / "seed", root.path());
+    const std::string utrac = PHONEWEB_UTRAC;
+    if (!utrac.empty() && fs::exists(utrac)) {
+        fs::create_directories(root.real("/boot/bin"));
+        fs::copy_file(utrac, root.real("/boot/bin/utrac"), fs::copy_options::overwrite_existing);
+    }
 }
 
 Stack::Stack() : Stack(Options()) {}

@@ -103,7 +103,8 @@ public:
 
     // Copies www/ and factory/ of the source tree into a root the way the
     // demo does (templates and static files under /phone/www, factory
-    // defaults, password file, seed data).
+    // defaults, password file, seed data) and the screen capture stand-in
+    // "/boot/bin/utrac" when it is built.
     static void installRoot(TestRoot& root);
 
     // Paths of the built programs, fixed at build time.

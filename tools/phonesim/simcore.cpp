@@ -18,6 +18,7 @@
 #include "pages/status/ExpDevice.h"
 #include "platform/configparser.h"
 #include "platform/paths.h"
+#include "tools/phonesim/answerfiles.h"
 
 namespace phonesim {
 
@@ -269,7 +270,9 @@ std::string DefaultStateText()
            "; kind = key layout kind, 1 = 38 keys, else 40 keys (default 1)\n"
            "\n"
            "[reply]\n"
-           "; <message id> = answer to that send (none: no answer), default = any other\n";
+           "; <message id> = answer to that send (none: no answer), default = any other\n"
+           "; 0x3001F = 0 fails the configuration export (none: it times out)\n"
+           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n";
 }
 
 bool PhoneSim::start(std::string& error)
@@ -325,7 +328,9 @@ Reply PhoneSim::handle(const BusMessage& message)
         return Reply{false, 0};
     SimState state;
     state.load(statePath_);
-    return state.answer(message);
+    Reply reply = state.answer(message);
+    WriteAnswerFiles(message, reply.answer, reply.value);
+    return reply;
 }
 
 void PhoneSim::run(volatile sig_atomic_t* stop, int wakeFd)

@@ -18,7 +18,7 @@ std::string Render(const char* name, const TMPL_varlist* vars)
 
 TEST(Templates, StatusShowsBlocksAndRows)
 {
-    TMPL_varlist* row = TMPL_add_var(nullptr, "row", "1", "number", "1001", "host", "pbx.test",
+    TMPL_varlist* row = TMPL_add_var(nullptr, "row", "1", "enabled", "1", "number", "1001", "host", "pbx.test",
                                      "status", "Registered", 0);
     TMPL_varlist* module = TMPL_add_var(nullptr, "extName", "XK51", "index", "1", "hardware", "h1",
                                         "firmware", "f1", 0);

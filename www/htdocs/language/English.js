@@ -1,2 +1,7 @@
-/* English is the text of the templates themselves: nothing to replace. */
-var LANG = {};
+/* English is the text of the templates themselves; only a few words the
+ * phone reports tersely read better spelled out. */
+var LANG = {
+  "Stoped": "Stopped",
+  "UnConnected": "Disconnected",
+  "Inexistence": "Not available"
+};
