@@ -129,14 +129,21 @@ HostSession* SessionStore::create()
         auto oldest = sessions_.end();
         for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
             // Sessions invalidated in this request are still in use.
-            if (it->second->valid() &&
-                (oldest == sessions_.end() ||
-                 it->second->lastAccess() < oldest->second->lastAccess()))
+            if (!it->second->valid())
+                continue;
+            if (oldest == sessions_.end()) {
+                oldest = it;
+                continue;
+            }
+            bool emptier = !it->second->hasAttributes() && oldest->second->hasAttributes();
+            bool sameKind = it->second->hasAttributes() == oldest->second->hasAttributes();
+            if (emptier || (sameKind && it->second->lastAccess() < oldest->second->lastAccess()))
                 oldest = it;
         }
         if (oldest == sessions_.end())
             break;
-        log_log(2, 4, "session store full, dropping the longest idle session");
+        if (oldest->second->hasAttributes())
+            log_log(2, 4, "session store full, ending the longest idle session");
         sessions_.erase(oldest);
     }
     std::string id;

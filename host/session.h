@@ -31,6 +31,7 @@ public:
     void touch(int64_t now) { lastAccess_ = now; }
     int64_t lastAccess() const { return lastAccess_; }
     int timeout() const { return timeout_; }
+    bool hasAttributes() const { return !attributes_.empty(); }
 
 private:
     void clearAttributes();
@@ -60,7 +61,8 @@ public:
     // expired or invalidated.
     HostSession* find(const std::string& id);
     // A new session with a fresh random id. When the store is full the
-    // longest idle session makes room.
+    // longest idle session makes room, one without attributes first, so that
+    // a flood of requests without a cookie does not log anybody out.
     HostSession* create();
     // Called when a request ends: forgets the sessions invalidated during it
     // (they stay usable as objects until then).

@@ -117,6 +117,22 @@ TEST(SessionStore, FullStoreDropsTheLongestIdle)
     EXPECT_NE(store.find(c), nullptr);
 }
 
+TEST(SessionStore, FullStoreKeepsLoggedInSessionsFirst)
+{
+    FakeClock clock;
+    SessionStore store(clock.clock(), 600, 3);
+    HostSession* admin = store.create();
+    admin->setAttribute("user", strdup("admin"));
+    std::string adminId = admin->id();
+    // Many requests without a cookie, each making a session.
+    for (int i = 0; i < 20; ++i) {
+        clock.now += 1;
+        store.create();
+    }
+    EXPECT_EQ(store.size(), 3u);
+    EXPECT_NE(store.find(adminId), nullptr);
+}
+
 TEST(SessionStore, ExpiredSessionsAreSweptOnCreate)
 {
     FakeClock clock;

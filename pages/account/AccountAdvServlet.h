@@ -1,0 +1,20 @@
+// Advanced SIP parameters of one account: timers, subscriptions, DTMF, NAT,
+// RTP ports, pickup codes and the voice-mail number.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class AccountAdvServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+};
+
+PHONEWEB_EXPORT HttpServlet* createAccountAdvServlet();

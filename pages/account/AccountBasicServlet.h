@@ -1,0 +1,20 @@
+// Basic call behaviour of one account: anonymous calls and their codes,
+// missed-call log, auto answer and the ring tone.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class AccountBasicServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+};
+
+PHONEWEB_EXPORT HttpServlet* createAccountBasicServlet();

@@ -1,0 +1,235 @@
+#include "pages/account/AccountRegisterServlet.h"
+
+#include <string>
+
+#include "frame/frame.h"
+#include "pages/account/AccountCommon.h"
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kPage[] = "account-register";
+constexpr char kPasswordMask[] = "********";
+
+const char* const kReadFields[] = {
+    "AccountEnable",         "AccountLabel",     "AccountDisplayName", "AccountRegisterName",
+    "AccountUserName",       "AccountOutboundSwitch", "AccountTransport", "AccountStunSwitch",
+    "AccountStunServerHost", "AccountSTUNPort",
+};
+
+const char* const kWriteFields[] = {
+    "AccountEnable",         "AccountLabel",     "AccountDisplayName", "AccountRegisterName",
+    "AccountUserName",       "AccountOutboundSwitch", "AccountTransport", "AccountStunSwitch",
+    "AccountStunServerHost", "AccountSTUNPort",  "AccountOutboundProxy", "AccountOutboundPort",
+};
+
+const char* const kItems[] = {
+    "SwitchAccount",       "RegisterLineActive",
+    "RegisterAccountLabel", "RegisterDisplayName",
+    "RegisterName",        "RegisterUserName",
+    "RegisterSipServer",   "RegisterAccountPassword",
+    "RegisterEnabledOutboundProxyServer", "RegisterOutboundProxyServer",
+    "RegisterTransportItem", "RegisterBackupOutboundProxyServer",
+    "RegisterNATTraversal", "RegisterSTUNServer",
+    "RegisterAccountStatus",
+};
+
+// One key of a server section: its INI key, the form and template name
+// ("<key><server>") and the default on read.
+struct ServerKey {
+    const char* key;
+    const char* defaultValue;
+};
+
+const ServerKey kServerKeys[] = {
+    {"server", ""}, {"port", "5060"}, {"expires", "3600"}, {"RetryCounts", "3"},
+};
+
+// With no server in the account file, server 1 is the account's configured
+// host: these configured fields stand in for its INI keys.
+struct FallbackField {
+    const char* variable;
+    const char* field;
+};
+
+const FallbackField kServer1Fallback[] = {
+    {"server1", "AccountSIPServerHost"},
+    {"port1", "AccountSIPServerPort"},
+    {"AccountTransport", "AccountTransport"},
+    {"expires1", "AccountExpire"},
+};
+
+std::string ServerSection(int server)
+{
+    return "sipserver" + std::to_string(server);
+}
+
+std::string ServerField(const char* key, int server)
+{
+    return key + std::to_string(server);
+}
+
+_HREGISTRY_* OpenSection(int account, const std::string& section)
+{
+    return registryOpen(AccountIniFile(account).c_str(), section.c_str());
+}
+
+std::string IniValue(_HREGISTRY_* handle, const char* key, const char* defaultValue)
+{
+    if (!handle)
+        return EscapeHtml(defaultValue);
+    return GetStringAndReplaceChar(handle, key, defaultValue);
+}
+
+TMPL_varlist* AddServers(TMPL_varlist* varlist, int account)
+{
+    _HREGISTRY_* sections[2] = {OpenSection(account, ServerSection(1)),
+                                OpenSection(account, ServerSection(2))};
+    bool noServer = IniValue(sections[0], "server", "").empty() &&
+                    IniValue(sections[1], "server", "").empty();
+    bool fallback = noServer && !GetConfigValue(FILETYPE_ACCOUNT, "AccountSIPServerHost", account).empty();
+    for (int server = 1; server <= 2; ++server) {
+        _HREGISTRY_* handle = sections[server - 1];
+        if (server == 1 && fallback) {
+            for (const FallbackField& entry : kServer1Fallback) {
+                std::string value = EscapeHtml(GetConfigValue(FILETYPE_ACCOUNT, entry.field, account)
+                                                   .substr(0, kConfigValueMax));
+                varlist = TMPL_add_var(varlist, entry.variable, value.c_str(), 0);
+            }
+        } else {
+            for (const ServerKey& entry : kServerKeys) {
+                std::string name = ServerField(entry.key, server);
+                varlist = TMPL_add_var(varlist, name.c_str(),
+                                       IniValue(handle, entry.key, entry.defaultValue).c_str(), 0);
+            }
+            if (server == 1)
+                varlist = TMPL_add_var(varlist, "AccountTransport",
+                                       IniValue(handle, "transport", "0").c_str(), 0);
+        }
+        // The retry count lives only in the account file.
+        std::string retry = ServerField("RetryCounts", server);
+        varlist = TMPL_add_var(varlist, retry.c_str(), IniValue(handle, "RetryCounts", "3").c_str(), 0);
+    }
+    return varlist;
+}
+
+TMPL_varlist* AddOutboundProxy(TMPL_varlist* varlist, int account)
+{
+    _HREGISTRY_* handle = OpenSection(account, "outboundProxy1");
+    if (IniValue(handle, "server", "").empty()) {
+        varlist = readConfigOperate(FILETYPE_ACCOUNT, "AccountOutboundProxy", varlist, account);
+        return readConfigOperate(FILETYPE_ACCOUNT, "AccountOutboundPort", varlist, account);
+    }
+    varlist = TMPL_add_var(varlist, "AccountOutboundProxy", IniValue(handle, "server", "").c_str(), 0);
+    return TMPL_add_var(varlist, "AccountOutboundPort", IniValue(handle, "port", "5060").c_str(), 0);
+}
+
+// Copies the posted field into the section's key when the field is present.
+void SetFromField(_HREGISTRY_* handle, const char* key, HttpRequest* request, const char* field)
+{
+    const char* value = request->getParameter(field);
+    if (handle && value)
+        registrySetString(handle, key, value, 0);
+}
+
+void Flush(_HREGISTRY_* handle, int account)
+{
+    if (handle && !registryFlush(handle))
+        log_log(2, 3, "Account %d: cannot write %s", account + 1, regHANDLE2Section(handle));
+}
+
+void StoreIniSettings(HttpRequest* request, int account)
+{
+    // A new phone may not have the accounts' folder yet.
+    makeDirs(phonePath(kAccountIniDir));
+    _HREGISTRY_* proxy = OpenSection(account, "outboundProxy1");
+    SetFromField(proxy, "server", request, "AccountOutboundProxy");
+    SetFromField(proxy, "port", request, "AccountOutboundPort");
+    Flush(proxy, account);
+    for (int server = 1; server <= 2; ++server) {
+        _HREGISTRY_* handle = OpenSection(account, ServerSection(server));
+        for (const ServerKey& entry : kServerKeys)
+            SetFromField(handle, entry.key, request, ServerField(entry.key, server).c_str());
+        if (server == 1)
+            SetFromField(handle, "transport", request, "AccountTransport");
+        Flush(handle, account);
+    }
+}
+
+// Stores a field posted under another name; an absent field is not stored.
+void StoreRenamed(HttpRequest* request, const char* field, const char* name, int account)
+{
+    const char* value = request->getParameter(field);
+    if (value)
+        writeConfigOperate(FILETYPE_ACCOUNT, name, value, account);
+}
+
+}  // namespace
+
+int AccountRegisterServlet::onRequest(HttpRequest* request, HttpResponse* response)
+{
+    static const PageAction<AccountRegisterServlet> kActions[] = {
+        {"load", &AccountRegisterServlet::loadConfig},
+        {"write", &AccountRegisterServlet::writeConfig},
+        {"askstatus", &AccountRegisterServlet::askStatus},
+    };
+    return DispatchPageAction(this, request, response, kActions);
+}
+
+int AccountRegisterServlet::loadConfig(HttpRequest* request, HttpResponse* response)
+{
+    int account = 0;
+    if (!GetLoadAccount(request, response, account))
+        return 0;
+    TMPL_varlist* varlist = readConfigOperate(FILETYPE_ACCOUNT, kReadFields, CountOf(kReadFields),
+                                              nullptr, account);
+    varlist = TMPL_add_var(varlist, "AccountStatus",
+                           AccountStatusWord(AskAccountState(account, true)), 0);
+    varlist = AddServers(varlist, account);
+    varlist = AddOutboundProxy(varlist, account);
+    std::string index = std::to_string(account);
+    varlist = TMPL_add_var(varlist, "var_accountID", index.c_str(), 0);
+    varlist = TMPL_add_loop(varlist, "accountLoop", GetAccountLoop(index.c_str(), false));
+    RenderPage(response, "account-register.htm", showItemsByLevel(varlist, request));
+    return 1;
+}
+
+int AccountRegisterServlet::writeConfig(HttpRequest* request, HttpResponse* response)
+{
+    if (IsInTalking(response))
+        return 1;
+    int account = 0;
+    if (!GetWriteAccount(request, response, account, " get accountID is NULL",
+                         " get accountID is invail", false))
+        return 0;
+    log_log(2, 6, "Account %d register writeConfig start...", account + 1);
+    writeConfigOperate(FILETYPE_ACCOUNT, kWriteFields, CountOf(kWriteFields), request, account);
+    StoreRenamed(request, "server1", "AccountSIPServerHost", account);
+    StoreRenamed(request, "port1", "AccountSIPServerPort", account);
+    // The page shows the mask, never the password: the mask coming back
+    // means "unchanged".
+    const char* password = request->getParameter("AccountPassword");
+    if (password && strcmp(password, kPasswordMask) != 0)
+        writeConfigOperate(FILETYPE_ACCOUNT, "AccountPassword", password, account);
+    StoreIniSettings(request, account);
+    BroadcastAccountChanged(account);
+    RedirectToLoad(response, kPage, account);
+    log_log(2, 6, "Account %d register has changed!", account + 1);
+    return 1;
+}
+
+int AccountRegisterServlet::askStatus(HttpRequest* request, HttpResponse* response)
+{
+    return AnswerAccountStatus(request, response, "askStatus para error");
+}
+
+TMPL_varlist* AccountRegisterServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)
+{
+    return AddShowLevel(varlist, request, kAccountMenuRegister, CountOf(kAccountMenuRegister),
+                        kItems, CountOf(kItems));
+}
+
+HttpServlet* createAccountRegisterServlet()
+{
+    return new AccountRegisterServlet;
+}
