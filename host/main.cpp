@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "host/pages.h"
+#include "platform/configparser.h"
 #include "platform/system.h"
 
 namespace {
@@ -184,6 +185,7 @@ int main(int argc, char** argv)
     const HostLimits limits;
     while (!stopRequested && FCGX_Accept_r(&request) >= 0) {
         setStallTimeout(request.ipcFd);
+        configParser_BeginRequest();
         RequestInfo info;
         info.query = param(request, "QUERY_STRING");
         info.remoteAddr = param(request, "REMOTE_ADDR");

@@ -28,6 +28,7 @@ struct Store {
     };
     std::string path;  // the real path it was read from
     FileStamp stamp;
+    uint64_t checkedRequest = 0;  // the request in which the stamp was last checked
     bool loaded = false;
     bool readable = true;  // false: the file exists but could not be read
     std::vector<Line> lines;
@@ -44,6 +45,9 @@ std::mutex gMutex;
 Store gUser;
 Store gFactory;
 int gFailWrites = 0;
+// Requests counted by configParser_BeginRequest; 0 until the first, which
+// keeps the check at every read.
+uint64_t gRequest = 0;
 
 std::string unescape(const std::string& text)
 {
@@ -137,7 +141,10 @@ std::string serialize(const Store& store)
 Store& refreshed(Store& store, const char* phoneFile)
 {
     std::string path = phonePath(phoneFile);
+    if (gRequest != 0 && store.loaded && store.checkedRequest == gRequest && store.path == path)
+        return store;
     FileStamp stamp = fileStampOf(path);
+    store.checkedRequest = gRequest;
     if (store.loaded && store.path == path && store.stamp == stamp)
         return store;
     store.path = path;
@@ -207,6 +214,9 @@ int configParser_SetConfigString(const char* name, const char* value)
         log_log(2, 3, "configParser_SetConfigString: cannot lock the store");
         return -1;
     }
+    // Under the lock the file on disk is the truth: another process may have
+    // saved since this request last looked, and its change must not be lost.
+    gUser.checkedRequest = 0;
     const std::string* current = lookup(name);
     if (current && *current == value)
         return 0;
@@ -231,6 +241,7 @@ int configParser_SetConfigString(const char* name, const char* value)
         return -1;
     }
     updated.stamp = fileStampOf(updated.path);
+    updated.checkedRequest = gRequest;
     user = std::move(updated);
     return 1;
 }
@@ -259,4 +270,10 @@ void configParser_FailNextWrites(int count)
 {
     std::lock_guard<std::mutex> guard(gMutex);
     gFailWrites = count;
+}
+
+void configParser_BeginRequest()
+{
+    std::lock_guard<std::mutex> guard(gMutex);
+    ++gRequest;
 }

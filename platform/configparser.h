@@ -22,3 +22,10 @@ int configParser_GetConfigInt(const char* name);
 // Test hook: the next `count` saves fail as if the disk were full and leave
 // the store as it was (-1: every save fails until called again with 0).
 void configParser_FailNextWrites(int count);
+
+// Starts a new request of a single-threaded server. From the first call on,
+// each store file is checked for changes on disk at most once per request
+// instead of at every read (a page reads a hundred settings; two stat calls
+// each dominated the page's cost). Writes through this parser are seen at
+// once either way. Processes that never call it check at every read.
+void configParser_BeginRequest();

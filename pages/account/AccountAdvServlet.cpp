@@ -89,13 +89,14 @@ int AccountAdvServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     log_log(2, 6, "Account %d advance writeConfig start...", account + 1);
     std::string voiceMailField = kVoiceMailField + std::to_string(account);
     const char* voiceMail = request->getParameter(voiceMailField.c_str());
-    if (voiceMail)
-        writeConfigOperate(FILETYPE_ACCOUNT, "AccountVoiceMailNumber", voiceMail, account);
-    writeConfigOperate(FILETYPE_ACCOUNT, kFields, CountOf(kFields), request, account);
+    bool stored = !voiceMail || writeConfigOperate(FILETYPE_ACCOUNT, "AccountVoiceMailNumber",
+                                                   voiceMail, account) >= 0;
+    StoreAccountFields(request, kFields, CountOf(kFields), account, stored);
     msgBroadpostThreadMsg(kMsgConfigChanged, kChangedAdvanced, 0);
     BroadcastAccountChanged(account);
-    RedirectToLoad(response, kPage, account);
-    log_log(2, 6, "Account %d advance has changed!", account + 1);
+    AnswerAccountWrite(response, kPage, account, stored);
+    if (stored)
+        log_log(2, 6, "Account %d advance has changed!", account + 1);
     return 1;
 }
 

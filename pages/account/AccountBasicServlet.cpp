@@ -90,16 +90,18 @@ int AccountBasicServlet::writeConfig(HttpRequest* request, HttpResponse* respons
     if (!GetWriteAccount(request, response, account, "get accountID is NULL",
                          "get accountID is invail", false))
         return 0;
-    writeConfigOperate(FILETYPE_ACCOUNT, kWriteSwitches, CountOf(kWriteSwitches), request, account);
-    writeConfigOperate(FILETYPE_ACCOUNT, "AccountRing", request, account);
+    bool stored = true;
+    StoreAccountFields(request, kWriteSwitches, CountOf(kWriteSwitches), account, stored);
+    StoreAccountField(request, "AccountRing", account, stored);
     if (GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0")
-        writeConfigOperate(FILETYPE_ACCOUNT, kWriteCodes, CountOf(kWriteCodes), request, account);
-    writeConfigOperate(FILETYPE_ACCOUNT, "AccountSendAnonymous", request, account);
-    if (writeConfigOperate(FILETYPE_ACCOUNT, "AccountAutoAnswerSwitch", request, account) == 1)
+        StoreAccountFields(request, kWriteCodes, CountOf(kWriteCodes), account, stored);
+    StoreAccountField(request, "AccountSendAnonymous", account, stored);
+    if (StoreAccountField(request, "AccountAutoAnswerSwitch", account, stored) == 1)
         msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kMsgConfigChanged, kChangedAutoAnswer, 0);
     BroadcastAccountChanged(account);
-    RedirectToLoad(response, kPage, account);
-    log_log(2, 6, "Account %d basic has changed!", account + 1);
+    AnswerAccountWrite(response, kPage, account, stored);
+    if (stored)
+        log_log(2, 6, "Account %d basic has changed!", account + 1);
     return 1;
 }
 

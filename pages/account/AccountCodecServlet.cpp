@@ -166,11 +166,9 @@ int AccountCodecServlet::writeConfig(HttpRequest* request, HttpResponse* respons
             stored &= StoreSlot(row.index, "Priority", std::to_string(row.priority), account);
     }
     BroadcastAccountChanged(account);
-    RedirectToLoad(response, kPage, account);
+    AnswerAccountWrite(response, kPage, account, stored);
     if (stored)
         log_log(2, 6, "Codec writing is success!");
-    else
-        log_log(2, 3, "Account %d: codec settings not stored", account + 1);
     return 1;
 }
 

@@ -61,16 +61,13 @@ bool GetWriteAccount(HttpRequest* request, HttpResponse* response, int& account,
     return false;
 }
 
-int AskAccountState(int account, bool withTimeout)
+int AskAccountState(int account)
 {
     HTHREAD phone = msgGetThreadByName("app_vpPhone");
     if (!phone)
         return 0;
-    unsigned int wparam = static_cast<unsigned int>(account);
-    if (withTimeout)
-        return msgSendMsgToThreadTimeoutEx(phone, kMsgAccountStatus, wparam, 0, 0, nullptr,
-                                           kStatusTimeoutMs);
-    return msgSendMsgToThread(phone, kMsgAccountStatus, wparam, 0);
+    return msgSendMsgToThreadTimeoutEx(phone, kMsgAccountStatus, static_cast<unsigned int>(account),
+                                       0, 0, nullptr, kStatusTimeoutMs);
 }
 
 int AnswerAccountStatus(HttpRequest* request, HttpResponse* response, const char* paramLog)
@@ -82,7 +79,7 @@ int AnswerAccountStatus(HttpRequest* request, HttpResponse* response, const char
     }
     int state = 0;
     if (GetConfigValue(FILETYPE_ACCOUNT, "AccountEnable", account) == "1")
-        state = AskAccountState(account, false);
+        state = AskAccountState(account);
     // The answer is read as one or two digits by the page's script.
     char text[3];
     snprintf(text, sizeof text, "%d", state);
@@ -93,4 +90,34 @@ int AnswerAccountStatus(HttpRequest* request, HttpResponse* response, const char
 void BroadcastAccountChanged(int account)
 {
     msgBroadpostThreadMsg(kMsgConfigChanged, kChangedAccount, account);
+}
+
+int StoreAccountField(HttpRequest* request, const char* name, int account, bool& stored)
+{
+    const char* value = request->getParameter(name);
+    if (!value)
+        return -1;
+    int result = writeConfigOperate(FILETYPE_ACCOUNT, name, value, account);
+    if (result < 0)
+        stored = false;
+    return result;
+}
+
+int StoreAccountFields(HttpRequest* request, const char* const* names, int count, int account,
+                       bool& stored)
+{
+    int result = writeConfigOperate(FILETYPE_ACCOUNT, names, count, request, account);
+    if (result < 0)
+        stored = false;
+    return result;
+}
+
+void AnswerAccountWrite(HttpResponse* response, const char* page, int account, bool stored)
+{
+    if (stored) {
+        RedirectToLoad(response, page, account);
+        return;
+    }
+    log_log(2, 3, "Account %d: %s settings not stored", account + 1, page);
+    SetNoticePage(response, false, page, "Error:The settings could not be saved!");
 }

@@ -28,9 +28,10 @@ bool GetLoadAccount(HttpRequest* request, HttpResponse* response, int& account);
 bool GetWriteAccount(HttpRequest* request, HttpResponse* response, int& account,
                      const char* missingLog, const char* invalidLog, bool printRefusal);
 
-// The phone's registration state of an account (0x30006). With a time-out
-// the answer is 0 when the phone does not answer in 3 s.
-int AskAccountState(int account, bool withTimeout);
+// The phone's registration state of an account (0x30006); 0 when the phone
+// does not answer within 3 s. The host serves one request at a time and the
+// registration page asks every few seconds, so no question may wait longer.
+int AskAccountState(int account);
 
 // The "askstatus" action of both registration pages: prints the state of the
 // account "acc" ("0" without asking the phone when the account is disabled).
@@ -39,3 +40,14 @@ int AnswerAccountStatus(HttpRequest* request, HttpResponse* response, const char
 
 // Broadcasts that the settings of an account changed (0x10007, 3).
 void BroadcastAccountChanged(int account);
+
+// Stores a posted per-account field (absent: nothing stored, -1) or a list
+// of them; a failed store clears `stored`. Returns the store's result.
+int StoreAccountField(HttpRequest* request, const char* name, int account, bool& stored);
+int StoreAccountFields(HttpRequest* request, const char* const* names, int count, int account,
+                       bool& stored);
+
+// The answer to a write: back to the page's load when everything was
+// stored, otherwise a notice that says the settings were not saved (a full
+// disk must not look like success).
+void AnswerAccountWrite(HttpResponse* response, const char* page, int account, bool stored);

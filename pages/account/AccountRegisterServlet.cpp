@@ -132,36 +132,37 @@ void SetFromField(_HREGISTRY_* handle, const char* key, HttpRequest* request, co
         registrySetString(handle, key, value, 0);
 }
 
-void Flush(_HREGISTRY_* handle, int account)
+bool Flush(_HREGISTRY_* handle)
 {
-    if (handle && !registryFlush(handle))
-        log_log(2, 3, "Account %d: cannot write %s", account + 1, regHANDLE2Section(handle));
+    return handle && registryFlush(handle);
 }
 
-void StoreIniSettings(HttpRequest* request, int account)
+// False when the account file could not be written.
+bool StoreIniSettings(HttpRequest* request, int account)
 {
     // A new phone may not have the accounts' folder yet.
     makeDirs(phonePath(kAccountIniDir));
     _HREGISTRY_* proxy = OpenSection(account, "outboundProxy1");
     SetFromField(proxy, "server", request, "AccountOutboundProxy");
     SetFromField(proxy, "port", request, "AccountOutboundPort");
-    Flush(proxy, account);
+    bool stored = Flush(proxy);
     for (int server = 1; server <= 2; ++server) {
         _HREGISTRY_* handle = OpenSection(account, ServerSection(server));
         for (const ServerKey& entry : kServerKeys)
             SetFromField(handle, entry.key, request, ServerField(entry.key, server).c_str());
         if (server == 1)
             SetFromField(handle, "transport", request, "AccountTransport");
-        Flush(handle, account);
+        stored = Flush(handle) && stored;
     }
+    return stored;
 }
 
 // Stores a field posted under another name; an absent field is not stored.
-void StoreRenamed(HttpRequest* request, const char* field, const char* name, int account)
+// False when the store failed.
+bool StoreRenamed(HttpRequest* request, const char* field, const char* name, int account)
 {
     const char* value = request->getParameter(field);
-    if (value)
-        writeConfigOperate(FILETYPE_ACCOUNT, name, value, account);
+    return !value || writeConfigOperate(FILETYPE_ACCOUNT, name, value, account) >= 0;
 }
 
 }  // namespace
@@ -184,7 +185,7 @@ int AccountRegisterServlet::loadConfig(HttpRequest* request, HttpResponse* respo
     TMPL_varlist* varlist = readConfigOperate(FILETYPE_ACCOUNT, kReadFields, CountOf(kReadFields),
                                               nullptr, account);
     varlist = TMPL_add_var(varlist, "AccountStatus",
-                           AccountStatusWord(AskAccountState(account, true)), 0);
+                           AccountStatusWord(AskAccountState(account)), 0);
     varlist = AddServers(varlist, account);
     varlist = AddOutboundProxy(varlist, account);
     std::string index = std::to_string(account);
@@ -203,18 +204,20 @@ int AccountRegisterServlet::writeConfig(HttpRequest* request, HttpResponse* resp
                          " get accountID is invail", false))
         return 0;
     log_log(2, 6, "Account %d register writeConfig start...", account + 1);
-    writeConfigOperate(FILETYPE_ACCOUNT, kWriteFields, CountOf(kWriteFields), request, account);
-    StoreRenamed(request, "server1", "AccountSIPServerHost", account);
-    StoreRenamed(request, "port1", "AccountSIPServerPort", account);
+    bool stored = true;
+    StoreAccountFields(request, kWriteFields, CountOf(kWriteFields), account, stored);
+    stored = StoreRenamed(request, "server1", "AccountSIPServerHost", account) && stored;
+    stored = StoreRenamed(request, "port1", "AccountSIPServerPort", account) && stored;
     // The page shows the mask, never the password: the mask coming back
     // means "unchanged".
     const char* password = request->getParameter("AccountPassword");
     if (password && strcmp(password, kPasswordMask) != 0)
-        writeConfigOperate(FILETYPE_ACCOUNT, "AccountPassword", password, account);
-    StoreIniSettings(request, account);
+        StoreAccountField(request, "AccountPassword", account, stored);
+    stored = StoreIniSettings(request, account) && stored;
     BroadcastAccountChanged(account);
-    RedirectToLoad(response, kPage, account);
-    log_log(2, 6, "Account %d register has changed!", account + 1);
+    AnswerAccountWrite(response, kPage, account, stored);
+    if (stored)
+        log_log(2, 6, "Account %d register has changed!", account + 1);
     return 1;
 }
 

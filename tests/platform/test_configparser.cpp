@@ -239,3 +239,28 @@ TEST(ConfigParser, SaveIsAtomicUnderKill)
     std::string value = get("Blob");
     EXPECT_EQ(value.size(), kSize);
 }
+
+// A server that marks its requests checks the files once per request; the
+// scenario runs in a child so the mode does not outlive this test.
+TEST(ConfigParser, ChecksForOutsideChangesOncePerRequest)
+{
+    TestRoot root;
+    root.write(kUser, "A=1\nB=1\n");
+    pid_t child = forkChild([&root] {
+        configParser_BeginRequest();
+        if (get("A") != "1")
+            return 1;
+        root.write(kUser, "A=22\nB=2\n");  // another process saves mid-request
+        if (get("A") != "1")
+            return 2;  // this request keeps its first view
+        configParser_BeginRequest();
+        if (get("A") != "22")
+            return 3;  // the next request sees the change
+        root.write(kUser, "A=22\nB=333\n");
+        // A write looks at the file under its lock: B=333 must survive it.
+        if (set("A", "4") != 1)
+            return 4;
+        return root.read(kUser) == "A=4\nB=333\n" ? 0 : 5;
+    });
+    EXPECT_EQ(waitChild(child), 0);
+}

@@ -204,6 +204,21 @@ TEST_F(CodecPage, WriteStoresSwitchesAndPrioritiesAndTheNextLoadShowsTheOrder)
     EXPECT_EQ(reloaded.loopColumn("disabledLoop", "selName"), (Texts{"PCMA", "G722"}));
 }
 
+TEST_F(CodecPage, AFailedStoreIsNotReportedAsSuccess)
+{
+    configParser_FailNextWrites(-1);
+    FakeRequest request("/servlet?p=account-codec&q=write");
+    request.setPost({{"var_accountID", "2"}, {"enabled", "G729:3"}});
+    FakeResponse response;
+    LogCapture log;
+    ASSERT_EQ(servlet.onRequest(&request, &response), 1);
+    EXPECT_TRUE(response.redirect.empty());
+    EXPECT_EQ(response.var("noticeLabel"),
+              "setTimeout$account-codec$Error:The settings could not be saved!");
+    EXPECT_FALSE(log.contains("Codec writing is success!"));
+    configParser_FailNextWrites(0);
+}
+
 TEST_F(CodecPage, BadAccountsAreRefused)
 {
     for (const char* acc : {"-1", "6", "../x", "2x"}) {

@@ -11,6 +11,7 @@
 #include "pages/account/AccountRegisterLyncServlet.h"
 #include "pages/account/AccountRegisterServlet.h"
 #include "platform/configparser.h"
+#include "platform/registry.h"
 #include "tests/support/buspeer.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
@@ -139,6 +140,35 @@ TEST_F(AccountPage, WriteDuringACallChangesNothing)
     }
     EXPECT_FALSE(root.exists("/config/system/config.cfg"));
     EXPECT_TRUE(changes().empty());
+}
+
+TEST_F(AccountPage, AFailedStoreIsNotReportedAsSuccess)
+{
+    configParser_FailNextWrites(-1);
+    for (const PageCase& page : AllPages()) {
+        std::unique_ptr<HttpServlet> servlet(page.create());
+        FakeRequest request(std::string("/servlet?p=") + page.page + "&q=write");
+        request.setPost({{"var_accountID", "1"}, {"AccountLabel", "x"}, {"AccountRing", "Common"},
+                         {"AccountExpire", "1"}});
+        FakeResponse response;
+        LogCapture log;
+        EXPECT_EQ(servlet->onRequest(&request, &response), 1);
+        EXPECT_TRUE(response.redirect.empty()) << page.page;
+        EXPECT_EQ(response.var("noticeLabel"),
+                  std::string("setTimeout$") + page.page + "$Error:The settings could not be saved!");
+    }
+    configParser_FailNextWrites(0);
+
+    // The account file alone failing counts too.
+    registryFailNextWrites(-1);
+    AccountRegisterServlet servlet;
+    FakeRequest request("/servlet?p=account-register&q=write");
+    request.setPost({{"var_accountID", "1"}, {"server1", "sip.example"}});
+    FakeResponse response;
+    EXPECT_EQ(servlet.onRequest(&request, &response), 1);
+    EXPECT_TRUE(response.redirect.empty());
+    EXPECT_NE(response.var("noticeLabel").find("could not be saved"), std::string::npos);
+    registryFailNextWrites(0);
 }
 
 // ---- Registration --------------------------------------------------------------
@@ -296,6 +326,17 @@ TEST_F(AccountPage, AskStatusAsksThePhoneOnlyForAnEnabledAccount)
             EXPECT_EQ(none.body, "") << acc;
         }
     }
+}
+
+TEST_F(AccountPage, AskStatusDoesNotWaitForASilentPhone)
+{
+    phone.silence(kAccountStatus);
+    Store("AccountEnable", 3, "1");
+    AccountRegisterServlet servlet;
+    FakeRequest request("/servlet?p=account-register&q=askstatus&acc=3");
+    FakeResponse response;
+    EXPECT_EQ(servlet.onRequest(&request, &response), 1);
+    EXPECT_EQ(response.body, "0");
 }
 
 TEST_F(AccountPage, LyncLoadAndWriteDoNothing)
