@@ -93,18 +93,19 @@ std::string RewriteKeyAddress(const std::string& query, const char* address)
 }
 
 // Logs the command, appends the client address and hands the text (with its
-// end) to the phone process. Returns the bus answer: for a post 1 when
-// queued, for a send the phone's reply (0 on time-out).
+// end) to the phone process. False after refusing a command too long;
+// otherwise answer is the bus result: for a post 1 when queued, for a send
+// the phone's reply (0 on time-out).
 bool HandOn(const ActionType& type, const std::string& command, const char* address,
             HttpResponse* response, int& answer)
 {
     char text[kActionCommandMax + 1];
-    if (command.size() > kActionCommandMax) {
-        Refuse(response, 400, 4, "proccessActionURI: command too long, refused\n");
-        return false;
+    bool fits = command.size() <= kActionCommandMax;
+    if (fits) {
+        memcpy(text, command.c_str(), command.size() + 1);
+        fits = AddIPtoURI(text, sizeof text, address) == 1;
     }
-    memcpy(text, command.c_str(), command.size() + 1);
-    if (!AddIPtoURI(text, sizeof text, address)) {
+    if (!fits) {
         Refuse(response, 400, 4, "proccessActionURI: command too long, refused\n");
         return false;
     }
@@ -137,20 +138,23 @@ int ExportPhonecfg(const ActionType& type, const std::string& command, const cha
     return 1;
 }
 
-int SetProvisionServer(HttpRequest* request)
+int SetProvisionServer(HttpRequest* request, HttpResponse* response)
 {
     const char* server = request->getParameter("Server");
     if (!server)
         return 0;
-    configParser_SetConfigString("AutoProvisionServerURL", server);
+    bool stored = configParser_SetConfigString("AutoProvisionServerURL", server) >= 0;
     const char* user = request->getParameter("UserName");
     if (user) {
-        configParser_SetConfigString("AutoProvisionUser", user);
+        stored = configParser_SetConfigString("AutoProvisionUser", user) >= 0 && stored;
         const char* password = request->getParameter("Password");
         if (password && strcmp(password, kPasswordMask) != 0)
-            configParser_SetConfigString("AutoProvisionPassword", password);
+            stored = configParser_SetConfigString("AutoProvisionPassword", password) >= 0 && stored;
     }
-    msgPostMsgToThread(msgGetThreadByName(kPhoneThread), kMsgProvisionServer, 0, 0);
+    if (!stored)
+        return Refuse(response, 500, 3, "proccessActionURI: provisioning server not stored\n");
+    if (!msgPostMsgToThread(msgGetThreadByName(kPhoneThread), kMsgProvisionServer, 0, 0))
+        log_log(2, 3, "proccessActionURI: provisioning change not announced\n");
     return 1;
 }
 
@@ -334,7 +338,7 @@ int proccessActionURI(HttpRequest* request, HttpResponse* response, const char* 
     }
 
     if (strcmp(type, "Server") == 0)
-        return SetProvisionServer(request);
+        return SetProvisionServer(request, response);
     if (strcmp(type, "command") == 0)
         return SendScreenshot(request, response);
 

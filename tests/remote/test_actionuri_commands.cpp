@@ -208,6 +208,18 @@ TEST(ActionUriCommand, ProvisioningServer)
     }
 }
 
+TEST(ActionUriCommand, ProvisioningStoreFailureIsNoSuccess)
+{
+    Phone phone;
+    configParser_FailNextWrites(-1);
+    FakeResponse response;
+    EXPECT_EQ(phone.run("Server=http://p/&UserName=u&Password=pw", response), 0);
+    configParser_FailNextWrites(0);
+    EXPECT_EQ(response.status, 500);
+    EXPECT_EQ(configParser_GetConfigString("AutoProvisionServerURL"), "");
+    EXPECT_TRUE(phone.received().empty());
+}
+
 TEST(ActionUriCommand, ProvisioningPasswordIsNeverLogged)
 {
     Phone phone("AURILimitIP=any\nServerLogLevel=6\n");
