@@ -124,8 +124,9 @@ void HostResponse::sendRedirect(const char* url)
 {
     if (closed_)
         return;
-    if (committed_) {
+    if (committed_ || hasPending_) {
         log_log(2, 4, "redirect after the answer began, dropped");
+        commit();
         closed_ = true;
         return;
     }
@@ -145,6 +146,12 @@ void HostResponse::sendError(int code)
         return;
     }
     status_ = code >= 400 && code <= 599 ? code : 500;
+    if (hasPending_) {
+        // The rendered page is the body of this answer.
+        commit();
+        closed_ = true;
+        return;
+    }
     contentType_ = "text/html";
     char page[256];
     int size = snprintf(page, sizeof page,
@@ -192,6 +199,11 @@ void HostResponse::render(const char* templatePath, TMPL_varlist* varlist)
         if (!committed_)
             status_ = 500;
     }
+    if (!committed_ && !hasPending_) {
+        pending_ = std::move(text);
+        hasPending_ = true;
+        return;
+    }
     sendBody(text.data(), text.size());
 }
 
@@ -215,6 +227,12 @@ bool HostResponse::commit()
     header += "\r\n";
     if (!out_.write(header.data(), header.size()))
         outputFailed_ = true;
+    if (hasPending_) {
+        hasPending_ = false;
+        if (!outputFailed_ && !pending_.empty() && !out_.write(pending_.data(), pending_.size()))
+            outputFailed_ = true;
+        std::string().swap(pending_);
+    }
     return !outputFailed_;
 }
 
@@ -229,6 +247,8 @@ bool HostResponse::sendBody(const char* data, size_t size)
 
 void HostResponse::fail(int code)
 {
+    hasPending_ = false;  // a broken exchange never sends half a page
+    pending_.clear();
     if (!committed_)
         sendError(code);
     closed_ = true;

@@ -98,6 +98,11 @@ private:
     void putHeader(const std::string& name, const std::string& value, bool replace);
 
     OutputSink& out_;
+    // A rendered page waits here until more output, the end of the request
+    // or an error status: a page may answer with a form and then a status,
+    // as the login page does after a failed login (the form with 401).
+    std::string pending_;
+    bool hasPending_ = false;
     int status_ = 200;
     std::string contentType_ = "text/html";
     std::vector<std::pair<std::string, std::string>> headers_;

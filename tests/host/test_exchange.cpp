@@ -419,6 +419,27 @@ TEST_F(Exchange, RenderPassesLanguageAndDeviceType)
     EXPECT_EQ(answer.body, "hi|1.English|46");
 }
 
+// A page may answer with a form and then an error status (a failed login
+// shows the form with 401); later output follows the page.
+TEST_F(Exchange, RenderedPageWaitsForTheStatus)
+{
+    root.write("/phone/www/WEB-INFO/template/form.htm", "<form><TMPL_VAR NAME=notice></form>");
+    start("p=x");
+    response->render("/phone/www/WEB-INFO/template/form.htm", TMPL_add_var(nullptr, "notice", "bad", 0));
+    response->sendError(401);
+    Answer refused = finish();
+    EXPECT_EQ(refused.status, 401);
+    EXPECT_EQ(refused.body, "<form>bad</form>");
+
+    start("p=x");
+    response->render("/phone/www/WEB-INFO/template/form.htm", TMPL_add_var(nullptr, "notice", "", 0));
+    response->print("!");
+    response->sendError(401);  // the page is out: too late for a status
+    Answer sent = finish();
+    EXPECT_EQ(sent.status, 200);
+    EXPECT_EQ(sent.body, "<form></form>!");
+}
+
 TEST_F(Exchange, RenderOfAMissingTemplateIsAServerError)
 {
     start("p=x");

@@ -120,6 +120,7 @@ TEST_F(LoginOverHttp, ThreeFailuresLockTheClientOut)
 {
     for (int attempt = 1; attempt <= 2; ++attempt) {
         HttpAnswer failed = login("admin", "wrong");
+        EXPECT_EQ(failed.status, 401) << attempt;
         EXPECT_NE(failed.body.find(kNotice), std::string::npos) << attempt;
         EXPECT_NE(failed.body.find("name=\"pwd\""), std::string::npos) << attempt;
     }
