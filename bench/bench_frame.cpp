@@ -2,26 +2,15 @@
 // page's field list into a varlist, the ShowLevel and device variables,
 // escaping a long value and building a ring-tone option list.
 // Run: build/bench/bench_frame (uses a temporary root).
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "frame/frame.h"
 
 namespace {
-
-template <typename Body>
-void measure(const char* what, int rounds, Body body)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    printf("%-48s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
-}
 
 class NoSession : public HttpSession {
 public:
@@ -52,10 +41,7 @@ private:
 
 int main()
 {
-    std::string root = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
-    if (!mkdtemp(root.data()))
-        return 1;
-    setenv("PHONEWEB_ROOT", root.c_str(), 1);
+    bench::TempDir root;
     makeDirs(phonePath("/phone/factory"));
     makeDirs(phonePath("/phone/resource/sysdata/sound"));
     makeDirs(phonePath("/data/userdata/sound"));
@@ -88,6 +74,5 @@ int main()
     measure("ring-tone option list (50 files)", 500,
             [](int) { TMPL_free_loop(GetRingToneLoop("Config:user3.wav", RING_ACCOUNT, true)); });
 
-    std::filesystem::remove_all(root);
     return 0;
 }

@@ -1,38 +1,20 @@
 // Costs of the platform stand-ins on this machine: configuration reads
 // (cached, one stat per store and call), saves, registry opens and bus round
 // trips. Run: build/bench/bench_platform (uses a temporary root).
+#include "bench/benchutil.h"
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 
-namespace {
-
-template <typename Body>
-void measure(const char* what, int rounds, Body body)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    printf("%-44s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
-}
-
-}  // namespace
-
 int main()
 {
-    std::string root = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
-    if (!mkdtemp(root.data()))
-        return 1;
-    setenv("PHONEWEB_ROOT", root.c_str(), 1);
+    bench::TempDir root;
     makeDirs(phonePath("/phone/factory"));
     makeDirs(phonePath("/config/user"));
     // A store of realistic size: 2000 settings, a third of them per account.
@@ -76,6 +58,5 @@ int main()
     });
     msgPostMsgToThread(phone, 0xDEAD, 0, 0);
     serve.join();
-    std::filesystem::remove_all(root);
     return 0;
 }

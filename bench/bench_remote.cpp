@@ -2,27 +2,16 @@
 // the phone: the trust check against lists of several lengths, the command
 // type and the item rebuilding.
 // Run: build/bench/bench_remote (uses a temporary root).
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "bench/benchutil.h"
 #include "platform/configparser.h"
 #include "platform/paths.h"
 #include "remote/actionuri.h"
 
 namespace {
-
-template <typename Body>
-void measure(const char* what, int rounds, Body body)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    printf("%-48s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
-}
 
 // "10.0.<n>.*" entries, n from 0.
 std::string TrustList(int entries)
@@ -37,10 +26,7 @@ std::string TrustList(int entries)
 
 int main()
 {
-    std::string root = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
-    if (!mkdtemp(root.data()))
-        return 1;
-    setenv("PHONEWEB_ROOT", root.c_str(), 1);
+    bench::TempDir root;
     makeDirs(phonePath("/config/system"));
 
     configParser_SetConfigString("AURILimitIP", "any");
@@ -62,6 +48,5 @@ int main()
     measure("RebuildActionItems, 10 of 21 items", 100000,
             [&](int) { RebuildActionItems(query.c_str(), kRebuildItemLimit, text); });
 
-    std::filesystem::remove_all(root);
     return 0;
 }

@@ -1,26 +1,15 @@
 // Costs of the template library on this machine: building a page's varlist,
 // parsing a status-page-sized template, and rendering it from the parse cache.
 // Run: build/bench/bench_tmpl (uses a temporary folder).
+#include "bench/benchutil.h"
 #include "platform/paths.h"
 #include "platform/tmpl.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
-
-template <typename Body>
-void measure(const char* what, int rounds, Body body)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    printf("%-44s %10.2f us/op  (%d ops)\n", what, us / rounds, rounds);
-}
 
 const int kFields = 300;
 const int kAccounts = 16;
@@ -56,9 +45,8 @@ TMPL_varlist* pageVars()
 
 int main()
 {
-    std::string dir = (std::filesystem::temp_directory_path() / "phoneweb-bench-XXXXXX").string();
-    if (!mkdtemp(dir.data()))
-        return 1;
+    bench::TempDir temp(false);
+    const std::string& dir = temp.path();
     std::string page = pageTemplate();
     writeFileAtomic(dir + "/status.htm", page);
     writeFileAtomic(dir + "/head.htm", "<html><head><title><TMPL_VAR StatusField1></title></head><body>\n");
@@ -77,6 +65,5 @@ int main()
             [&](int) { TMPL_render_file(dir + "/status.htm", vars, out); });
     printf("template %zu bytes, page %zu bytes\n", page.size(), out.size());
     TMPL_free_varlist(vars);
-    std::filesystem::remove_all(dir);
     return 0;
 }
