@@ -97,18 +97,4 @@ TEST(Base64, FixedGroupDecoderRules)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "fo@");
 }
 
-TEST(Base64, AlphabetValues)
-{
-    EXPECT_EQ(GetBase64Value('A'), 0);
-    EXPECT_EQ(GetBase64Value('Z'), 25);
-    EXPECT_EQ(GetBase64Value('a'), 26);
-    EXPECT_EQ(GetBase64Value('z'), 51);
-    EXPECT_EQ(GetBase64Value('0'), 52);
-    EXPECT_EQ(GetBase64Value('9'), 61);
-    EXPECT_EQ(GetBase64Value('+'), 62);
-    EXPECT_EQ(GetBase64Value('/'), 63);
-    for (char c : {'=', '-', '_', ' ', '\0', '\n'})
-        EXPECT_EQ(GetBase64Value(c), -1) << int(c);
-}
-
 }  // namespace

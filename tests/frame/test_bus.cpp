@@ -15,7 +15,7 @@ constexpr unsigned int kAccountStatus = 0x30006;
 constexpr unsigned int kMakeCall = 0xA0002;
 constexpr unsigned int kReboot = 0x10101;
 
-TEST(TalkingCheck, CallInProgressShowsTheNotice)
+TEST(TalkingCheck, NoticeOnlyDuringACall)
 {
     TestRoot root;
     BusPeer phone({"app_vpPhone"});
@@ -32,17 +32,12 @@ TEST(TalkingCheck, CallInProgressShowsTheNotice)
     EXPECT_EQ(asked.id, kAskTalking);
     EXPECT_EQ(asked.wparam, 0u);
     EXPECT_EQ(asked.lparam, 1);
-}
 
-TEST(TalkingCheck, IdlePhoneAnswersNothing)
-{
-    TestRoot root;
-    BusPeer phone({"app_vpPhone"});
-    ASSERT_TRUE(phone.bound());
+    // An idle phone answers 1: nothing is shown.
     phone.reply(kAskTalking, 1);
-    FakeResponse response;
-    EXPECT_FALSE(IsInTalking(&response));
-    EXPECT_FALSE(response.answered());
+    FakeResponse idle;
+    EXPECT_FALSE(IsInTalking(&idle));
+    EXPECT_FALSE(idle.answered());
 }
 
 TEST(MakeCall, PostCarriesTheNumberAndItsEnd)
@@ -102,6 +97,9 @@ TEST(AccountID, FirstRegisteredAccountWithThatAddress)
         root.write("/config/user/voip/sipAccount" + std::to_string(i) + ".cfg",
                    "[sipserver1]\nserver=pbx.example\n");
     }
+    // Without an address or a phone process nothing is registered.
+    EXPECT_EQ(GetAccountID(nullptr), -1);
+    EXPECT_EQ(GetAccountID("100@pbx.example"), -1);
     BusPeer phone({"app_vpPhone"});
     ASSERT_TRUE(phone.bound());
     // Account 0 is not registered; 1 and 2 are.

@@ -114,13 +114,6 @@ TEST(SipServerHost, FallsBackFromServer1ToServer2ToAccount)
     }
 }
 
-TEST(AccountID, NothingWithoutAddressOrPhone)
-{
-    TestRoot root;
-    EXPECT_EQ(GetAccountID(nullptr), -1);
-    EXPECT_EQ(GetAccountID("100@pbx"), -1);
-}
-
 // ---- Directory change mark -------------------------------------------------
 
 TEST(ContactMark, DefaultUpdateAndCheck)

@@ -17,35 +17,23 @@ void SetPhoneType(const TestRoot& root, int type)
 
 // ---- Account count -----------------------------------------------------------
 
-struct AccountCountCase {
-    int phoneType;
-    const char* accountNum;
-    int expected;
-};
-
-void PrintTo(const AccountCountCase& c, std::ostream* out)
+TEST(AccountCount, ByPhoneTypeAndAccountNum)
 {
-    *out << "type " << c.phoneType << " AccountNum '" << c.accountNum << "'";
-}
-
-class AccountCount : public ::testing::TestWithParam<AccountCountCase> {};
-
-TEST_P(AccountCount, ByPhoneTypeAndAccountNum)
-{
+    const struct {
+        int phoneType;
+        const char* accountNum;
+        int expected;
+    } kCases[] = {{28, "1", 16}, {28, "0", 6}, {26, "1", 13}, {26, "", 3}, {22, "1", 3},
+                  {20, "1", 2},  {21, "0", 2}, {46, "1", 6},  {48, "0", 6}, {19, "1", 1},
+                  {41, "1", 3},  {99, "0", 3}};
     TestRoot root;
-    SetPhoneType(root, GetParam().phoneType);
-    configParser_SetConfigString("AccountNum", GetParam().accountNum);
-    EXPECT_EQ(GetAccountMax(), GetParam().expected);
+    for (const auto& c : kCases) {
+        SetPhoneType(root, c.phoneType);
+        configParser_SetConfigString("AccountNum", c.accountNum);
+        EXPECT_EQ(GetAccountMax(), c.expected) << "type " << c.phoneType << " AccountNum '"
+                                               << c.accountNum << "'";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, AccountCount,
-    ::testing::Values(AccountCountCase{28, "1", 16}, AccountCountCase{28, "0", 6},
-                      AccountCountCase{26, "1", 13}, AccountCountCase{26, "", 3},
-                      AccountCountCase{22, "1", 3}, AccountCountCase{20, "1", 2},
-                      AccountCountCase{21, "0", 2}, AccountCountCase{46, "1", 6},
-                      AccountCountCase{48, "0", 6}, AccountCountCase{19, "1", 1},
-                      AccountCountCase{41, "1", 3}, AccountCountCase{99, "0", 3}));
 
 // ---- Account index -------------------------------------------------------------
 

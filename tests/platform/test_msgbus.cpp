@@ -316,12 +316,3 @@ TEST(BusPeer, HandlerDecidesEveryAnswer)
     EXPECT_EQ(msgSendMsgToThreadTimeoutEx(phone, 0x30006, 0, 0, 0, nullptr, 100), 0);
     EXPECT_EQ(msgSendMsgToThread(phone, 0x30006, 1, 0), 10);  // the late reply was dropped
 }
-
-TEST(BusPeer, ANameAlreadyServedIsReported)
-{
-    TestRoot root;
-    BusPeer first({"app_vpPhone"});
-    BusPeer second({"app_vpPhone"});
-    EXPECT_TRUE(first.bound());
-    EXPECT_FALSE(second.bound());
-}

@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
 #include <gtest/gtest.h>
@@ -11,22 +12,11 @@
 
 namespace {
 
-std::vector<std::string> gLines;
-
-void captureLine(int, int level, const char* line)
+// A captured line as "level text".
+std::string shown(const LogCapture::Line& line)
 {
-    gLines.push_back(std::to_string(level) + " " + line);
+    return std::to_string(line.level) + " " + line.text;
 }
-
-// Captures log lines for one test.
-struct LogCapture {
-    LogCapture()
-    {
-        gLines.clear();
-        log_set_sink(captureLine);
-    }
-    ~LogCapture() { log_set_sink(nullptr); }
-};
 
 std::string userenv(const char* name, int size = 64)
 {
@@ -98,9 +88,9 @@ TEST(Logging, SinkGetsFormattedLines)
     LogCapture capture;
     log_log(2, 3, "Account %d advance has changed!", 2);
     log_log(2, 6, "%s", std::string(3000, 'x').c_str());  // cut, not overrun
-    ASSERT_EQ(gLines.size(), 2u);
-    EXPECT_EQ(gLines[0], "3 Account 2 advance has changed!");
-    EXPECT_EQ(gLines[1].size(), 2u + 1023u);
+    ASSERT_EQ(capture.lines.size(), 2u);
+    EXPECT_EQ(shown(capture.lines[0]), "3 Account 2 advance has changed!");
+    EXPECT_EQ(capture.lines[1].text.size(), 1023u);
 }
 
 TEST(Logging, WebDebugCarriesLevelAndUser)
@@ -111,7 +101,7 @@ TEST(Logging, WebDebugCarriesLevelAndUser)
     debug->setUser("admin");
     debug->setDebugLevel(0);
     debug->info("quiet %d", 1);
-    EXPECT_TRUE(gLines.empty());
+    EXPECT_TRUE(capture.lines.empty());
     debug->setDebugLevel(2);
     debug->info("page %s", "status");
     debug->setDebugLevel(9);
@@ -119,9 +109,9 @@ TEST(Logging, WebDebugCarriesLevelAndUser)
     debug->setUser(nullptr);
     debug->setDebugLevel(1);
     debug->info("no user");
-    ASSERT_EQ(gLines.size(), 2u);
-    EXPECT_EQ(gLines[0], "6 web[2] admin: page status");
-    EXPECT_EQ(gLines[1], "6 web[1] -: no user");
+    ASSERT_EQ(capture.lines.size(), 2u);
+    EXPECT_EQ(shown(capture.lines[0]), "6 web[2] admin: page status");
+    EXPECT_EQ(shown(capture.lines[1]), "6 web[1] -: no user");
 }
 
 TEST(RunCommand, ExitStatusesAndFailures)
@@ -164,8 +154,8 @@ TEST(CommandShell, RunsFixedTexts)
     EXPECT_EQ(CommandShell(("touch '" + marker + "'").c_str()), 1);
     EXPECT_TRUE(root.exists("/ran"));
     EXPECT_EQ(CommandShell("exit 4"), 1);
-    ASSERT_EQ(gLines.size(), 1u);
-    EXPECT_EQ(gLines[0], "3 CommandShell: the command ended with status 4");
+    ASSERT_EQ(capture.lines.size(), 1u);
+    EXPECT_EQ(shown(capture.lines[0]), "3 CommandShell: the command ended with status 4");
 }
 
 TEST(Hardware, OverrideFileElseTheMachine)

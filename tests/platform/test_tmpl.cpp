@@ -64,6 +64,10 @@ TEST(TmplVarlist, ManyPairsEndAtTheZero)
     for (const auto& pair : expected)
         EXPECT_STREQ(TMPL_get_var(vars.list, pair[0]), pair[1]) << pair[0];
     EXPECT_EQ(TMPL_get_var(vars.list, "g"), nullptr);
+    Vars empty;
+    empty.list = TMPL_add_var(nullptr, 0);  // a null list starts a new one
+    ASSERT_NE(empty.list, nullptr);
+    EXPECT_EQ(TMPL_get_var(empty.list, "a"), nullptr);
 }
 
 TEST(TmplVarlist, NullValueIsEmptyAndLaterWins)
@@ -87,14 +91,6 @@ TEST(TmplVarlist, ArrayFormStopsAtCountAndNullName)
     // A name whose value would lie past the count gets the empty text.
     vars.list = TMPL_add_var_array(vars.list, items + 4, 1);
     EXPECT_STREQ(TMPL_get_var(vars.list, "b"), "");
-}
-
-TEST(TmplVarlist, NullListStartsANewOne)
-{
-    Vars vars;
-    vars.list = TMPL_add_var(nullptr, 0);
-    ASSERT_NE(vars.list, nullptr);
-    EXPECT_EQ(TMPL_get_var(vars.list, "a"), nullptr);
 }
 
 TEST(TmplVarlist, LoopsAreOwnedAndReplaced)

@@ -143,22 +143,14 @@ TEST_F(PhonesimState, AnswersFromTheStateFile)
     }
 }
 
-TEST_F(PhonesimState, LayoutCountsTheModuleStandIn)
+// The layout counts the module stand-in; a missing state file means defaults.
+TEST_F(PhonesimState, ModuleStandInAndMissingFile)
 {
     root.write("/dev/exp0", "# kind hardware firmware\n0 1.0 2.0\n0 1.0 2.0\n0 1.1 2.1\n");
     EXPECT_EQ(0x13, answer("", Message("send", 0x3000E)).value);
-}
-
-TEST_F(PhonesimState, MissingFileMeansDefaults)
-{
     SimState state;
     EXPECT_FALSE(state.load(root.real("/tmp/phonesim/none.ini")));
     EXPECT_EQ(1, state.answer(Message("send", 0x30007)).value);
-}
-
-std::string LogLines(const TestRoot& root)
-{
-    return root.read("/tmp/phonesim/bus.log");
 }
 
 TEST(PhonesimDaemon, LogsEveryMessageAndEachBroadcastOnce)
@@ -183,7 +175,7 @@ TEST(PhonesimDaemon, LogsEveryMessageAndEachBroadcastOnce)
     EXPECT_EQ("{\"to\":\"*\",\"id\":65795,\"wparam\":0,\"lparam\":0,\"kind\":\"broadcast\"}\n"
               "{\"to\":\"app_vpPhone\",\"id\":196625,\"wparam\":0,\"lparam\":0,\"kind\":\"post\"}\n"
               "{\"to\":\"app_vpPhone\",\"id\":196615,\"wparam\":0,\"lparam\":1,\"kind\":\"send\"}\n",
-              LogLines(root));
+              root.read("/tmp/phonesim/bus.log"));
 }
 
 TEST(PhonesimDaemon, SecondInstanceIsRefused)
@@ -227,7 +219,7 @@ TEST(PhonesimDaemon, ServesTheBus)
     close(wake[0]);
     close(wake[1]);
 
-    std::string log = LogLines(root);
+    std::string log = root.read("/tmp/phonesim/bus.log");
     EXPECT_NE(std::string::npos, log.find("\"id\":196631,\"wparam\":0,\"lparam\":0,\"kind\":\"post\",\"data\":\"hello\"}\n"));
     size_t first = log.find("\"to\":\"*\"");
     ASSERT_NE(std::string::npos, first);
