@@ -47,18 +47,16 @@ struct Phone {
     std::vector<BusMessage> received()
     {
         msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kSentinel, 0, 0);
-        size_t expected = 0;
-        for (;;) {
-            EXPECT_TRUE(peer->waitForCount(++expected));
+        for (size_t expected = 1; expected <= 16; ++expected) {
+            EXPECT_TRUE(peer->waitForCount(expected));
             std::vector<BusMessage> all = peer->messages();
             if (all.size() >= expected && all[expected - 1].id == kSentinel) {
                 all.resize(expected - 1);
                 peer->clear();
                 return all;
             }
-            if (expected > 16)
-                return all;
         }
+        return peer->messages();
     }
 
     TestRoot root;
@@ -109,8 +107,6 @@ TEST(ActionUriCommand, TextsHandedToThePhone)
         const char* text;
     } cases[] = {
         {"", "number=123", 0x30017, "number=123&RIP=10.0.0.9"},
-        {"", "numberx=1", 0x30017, "numberx=1&RIP=10.0.0.9"},
-        {"", "key=OK", 0x30017, "key=OK&RIP=10.0.0.9"},
         {"", "csta", 0x30017, "csta&RIP=10.0.0.9"},
         // The client's own address always comes last.
         {"", "number=1&RIP=1.1.1.1", 0x30017, "number=1&RIP=1.1.1.1&RIP=10.0.0.9"},
