@@ -21,21 +21,6 @@ bool usablePattern(const std::string& pattern)
            pattern.compare(pattern.size() - kTemplateEndSize, kTemplateEndSize, kTemplateEnd) == 0;
 }
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void removeStoredFiles(std::vector<StoredFile>& files)

@@ -22,8 +22,9 @@ std::string phonePath(const std::string& path)
     return phoneRoot() + path;
 }
 
-static bool writeAll(int fd, const char* data, size_t size)
+bool writeAll(int fd, const void* buffer, size_t size)
 {
+    const char* data = static_cast<const char*>(buffer);
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {

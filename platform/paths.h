@@ -3,6 +3,7 @@
 // PHONEWEB_ROOT (default "/"). Nothing else prefixes paths.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The root folder without a trailing slash ("" for "/").
@@ -15,6 +16,8 @@ std::string phonePath(const std::string& path);
 // rename. A crash leaves either the old or the new content. `path` is a real
 // (already mapped) path. Returns false and leaves the old file on failure.
 bool writeFileAtomic(const std::string& realPath, const std::string& data, int mode = 0644);
+// Writes all of data to the descriptor, retrying short writes and EINTR.
+bool writeAll(int fd, const void* data, size_t size);
 // Reads a whole file; false when it cannot be read.
 bool readWholeFile(const std::string& realPath, std::string& out);
 // Creates the folder and its parents (real path); true when it exists after.

@@ -308,15 +308,7 @@ void PhoneSim::appendLog(const std::string& line)
     if (fd < 0)
         return;
     std::string text = line + "\n";
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
+    writeAll(fd, text.data(), text.size());
     close(fd);
 }
 
