@@ -4,38 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/form.h"
 #include "platform/system.h"
 #include "platform/tmpl.h"
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string UrlDecode(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 LogCapture* activeCapture = nullptr;
 
@@ -80,21 +53,9 @@ FakeRequest::FakeRequest(const std::string& url) : url_(url)
     size_t query = url.find('?');
     if (query == std::string::npos)
         return;
-    std::string rest = url.substr(query + 1);
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find('&', start);
-        if (end == std::string::npos)
-            end = rest.size();
-        std::string field = rest.substr(start, end - start);
-        if (!field.empty()) {
-            size_t equals = field.find('=');
-            std::string name = UrlDecode(field.substr(0, equals));
-            std::string value = equals == std::string::npos ? "" : UrlDecode(field.substr(equals + 1));
-            params_[name].push_back(value);
-        }
-        start = end + 1;
-    }
+    // The query is split and decoded as the host does it.
+    for (auto& field : parseFormFields(url.substr(query + 1)))
+        params_[field.first].push_back(std::move(field.second));
 }
 
 FakeRequest::~FakeRequest() = default;
