@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/LoginListener.h"
+#include "filter/LoginListener.h"
 #include "platform/configparser.h"
 #include "platform/system.h"
 #include "tests/support/buspeer.h"

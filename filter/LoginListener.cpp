@@ -1,4 +1,4 @@
-#include "frame/LoginListener.h"
+#include "filter/LoginListener.h"
 
 #include <cstdlib>
 #include <cstring>
