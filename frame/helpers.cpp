@@ -11,6 +11,7 @@
 #include "frame/configbridge.h"
 #include "platform/etl.h"
 #include "platform/msgbus.h"
+#include "platform/msgids.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -18,9 +19,6 @@
 
 namespace {
 
-constexpr unsigned int kMsgAccountStatus = 0x30006;
-constexpr unsigned int kMsgReboot = 0x10101;
-constexpr unsigned int kMsgMakeCall = 0xA0002;
 constexpr int kStatusTimeoutMs = 3000;
 constexpr char kContactMarkFile[] = "/tmp/contact_update_mark.ini";
 

@@ -6,12 +6,11 @@
 #include "frame/helpers.h"
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
+#include "platform/msgids.h"
 #include "platform/system.h"
 #include "platform/tmpl.h"
 
 namespace {
-
-constexpr unsigned int kMsgAskTalking = 0x30007;
 
 struct AccountCount {
     int phoneType;

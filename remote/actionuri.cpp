@@ -11,6 +11,7 @@
 #include "frame/http.h"
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
+#include "platform/msgids.h"
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "remote/filereply.h"
@@ -18,11 +19,6 @@
 namespace {
 
 constexpr char kPhoneThread[] = "app_vpPhone";
-constexpr unsigned int kMsgActionText = 0x30017;
-constexpr unsigned int kMsgRedirectCall = 0x30020;
-constexpr unsigned int kMsgForward = 0x30021;
-constexpr unsigned int kMsgExportPhonecfg = 0x3001F;
-constexpr unsigned int kMsgProvisionServer = 0x1000B;
 constexpr int kPhonecfgTimeoutMs = 3000;
 
 // The longest list entry looked at; no address comes near it.

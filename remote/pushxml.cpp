@@ -9,6 +9,7 @@
 #include "frame/http.h"
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
+#include "platform/msgids.h"
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "remote/filereply.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr char kPhoneThread[] = "app_vpPhone";
-constexpr unsigned int kMsgPushXmlReady = 0x3001A;
-constexpr unsigned int kMsgCstaRequest = 0x10014;
 constexpr char kPushXmlFile[] = "/tmp/XmlBrowserFile.xml";
 constexpr char kCstaResponseFile[] = "/tmp/CSTAResponseXml.xml";
 constexpr char kPushPrefix[] = "xml=";

@@ -4,11 +4,11 @@
 
 #include "frame/frame.h"
 #include "pages/account/AccountCommon.h"
+#include "platform/msgids.h"
 
 namespace {
 
 constexpr char kPage[] = "account-adv";
-constexpr unsigned int kMsgConfigChanged = 0x10007;
 constexpr unsigned int kChangedAdvanced = 2;
 // The voice-mail number is posted as this name followed by the account.
 constexpr char kVoiceMailField[] = "MessageVoiceNumber";

@@ -4,11 +4,11 @@
 
 #include "frame/frame.h"
 #include "pages/account/AccountCommon.h"
+#include "platform/msgids.h"
 
 namespace {
 
 constexpr char kPage[] = "account-basic";
-constexpr unsigned int kMsgConfigChanged = 0x10007;
 constexpr unsigned int kChangedAutoAnswer = 13;
 
 const char* const kReadFields[] = {

@@ -3,11 +3,10 @@
 #include <cstdio>
 
 #include "frame/frame.h"
+#include "platform/msgids.h"
 
 namespace {
 
-constexpr unsigned int kMsgConfigChanged = 0x10007;
-constexpr unsigned int kMsgAccountStatus = 0x30006;
 constexpr unsigned int kChangedAccount = 3;
 constexpr int kStatusTimeoutMs = 3000;
 

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "frame/frame.h"
+#include "platform/msgids.h"
 #include "platform/netinfo.h"
 #include "pages/status/ExpDevice.h"
 
 namespace {
 
-constexpr unsigned int kMsgAccountStatus = 0x30006;
 constexpr int kAccountStatusTimeoutMs = 3000;
 constexpr char kExpDevicePath[] = "/dev/exp0";
 

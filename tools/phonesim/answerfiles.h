@@ -4,12 +4,11 @@
 
 #include <string>
 
+#include "platform/msgids.h"
 #include "platform/msgbus.h"
 
 namespace phonesim {
 
-constexpr unsigned int kMsgCstaRequest = 0x10014;
-constexpr unsigned int kMsgExportPhonecfg = 0x3001F;
 
 // The configuration text the phone exports: the user store's settings.
 std::string PhonecfgText();

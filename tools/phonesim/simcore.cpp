@@ -17,6 +17,7 @@
 
 #include "pages/status/ExpDevice.h"
 #include "platform/configparser.h"
+#include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
 
@@ -24,9 +25,6 @@ namespace phonesim {
 
 namespace {
 
-constexpr unsigned int kMsgAccountStatus = 0x30006;
-constexpr unsigned int kMsgTalking = 0x30007;
-constexpr unsigned int kMsgKeyLayout = 0x3000E;
 constexpr int kSipClients = 16;
 // Registration states as the phone application reports them.
 constexpr int kStatusDisabled = 0;
@@ -238,7 +236,7 @@ Reply SimState::answer(const BusMessage& message) const
         }
     }
     switch (message.id) {
-    case kMsgTalking:
+    case kMsgAskTalking:
         reply.value = value("phone", "talking") == "1" ? 0 : 1;
         return reply;
     case kMsgAccountStatus:
