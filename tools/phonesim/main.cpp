@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 #include "tools/phonesim/simcore.h"
@@ -57,10 +58,13 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    std::vector<int> standIns;
+    phonesim::BootPhone(standIns);
     phonesim::PhoneSim sim;
     std::string error;
     if (!sim.start(error)) {
         fprintf(stderr, "phonesim: %s\n", error.c_str());
+        phonesim::StopStandIns(standIns);
         return 1;
     }
     std::string pidFile = phonePath("/tmp/phonesim/phonesim.pid");
@@ -71,7 +75,15 @@ int main(int argc, char** argv)
 
     sim.run(&g_stop, g_wake[0]);
 
+    phonesim::StopStandIns(standIns);
     unlink(pidFile.c_str());
+    if (sim.reboot().requested() && !g_stop) {
+        if (sim.reboot().factoryReset() && !phonesim::RestoreFactoryConfig(error))
+            fprintf(stderr, "phonesim: factory reset incomplete: %s\n", error.c_str());
+        fprintf(stderr, "phonesim: the phone restarts%s\n",
+                sim.reboot().factoryReset() ? " with its factory configuration" : "");
+        return phonesim::kRebootExitStatus;
+    }
     fprintf(stderr, "phonesim: stopped\n");
     return 0;
 }

@@ -220,6 +220,17 @@ int SimState::expansionLayout() const
     return static_cast<int>((count & 0xF) | ((kind & 0xFFFFFF) << 4));
 }
 
+bool SimState::hasReply(unsigned int id) const
+{
+    for (const auto& entry : entries_) {
+        long long number = 0;
+        if (entry.first.compare(0, 6, "reply/") == 0 && parseNumber(entry.first.substr(6), number) &&
+            static_cast<unsigned int>(number) == id)
+            return true;
+    }
+    return false;
+}
+
 Reply SimState::answer(const BusMessage& message) const
 {
     Reply reply;
@@ -314,11 +325,15 @@ Reply PhoneSim::handle(const BusMessage& message)
 {
     if (message.kind != "broadcast" || broadcasts_.firstSight(message.senderPid, message.serial))
         appendLog(BusLogLine(message));
+    reboot_.note(message);
     if (message.kind != "send")
         return Reply{false, 0};
     SimState state;
     state.load(statePath_);
     Reply reply = state.answer(message);
+    std::optional<int> played = reboot_.answer(message);
+    if (played && !state.hasReply(message.id))
+        reply = Reply{true, *played};
     WriteAnswerFiles(message, reply.answer, reply.value);
     return reply;
 }
@@ -331,7 +346,9 @@ void PhoneSim::run(volatile sig_atomic_t* stop, int wakeFd)
     if (wakeFd >= 0)
         fds.push_back(pollfd{wakeFd, POLLIN, 0});
     while (!*stop) {
-        int ready = poll(fds.data(), fds.size(), -1);
+        if (reboot_.requested() && reboot_.msUntilDue() == 0)
+            return;
+        int ready = poll(fds.data(), fds.size(), reboot_.msUntilDue());
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
