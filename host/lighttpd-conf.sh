@@ -100,6 +100,7 @@ fastcgi.server = (
 # whole: the host is single-threaded, so other requests wait until it ends.
 \$HTTP["querystring"] =~ "(^|&)q=upgrade(&|$)" {
     server.stream-request-body = 2
-    server.max-request-size = 262144
+    # A 256 MiB image with its header and the form around it (KiB).
+    server.max-request-size = 266240
 }
 CONF
