@@ -76,6 +76,7 @@ var LANG = {
   "Error:No such user!": "Fehler: Diesen Benutzer gibt es nicht!",
   "Error:The password could not be saved!": "Fehler: Das Passwort konnte nicht gespeichert werden!",
   "Upgrade": "Aktualisierung",
+  "Start Upgrade": "Aktualisierung starten",
   "Reboot": "Neustart",
   "Reset to Factory": "Werkseinstellungen",
   "Upgrade Firmware": "Firmware aktualisieren",
