@@ -78,6 +78,8 @@ int TrustedCertServlet::loadConfig(HttpRequest* request, HttpResponse* response)
         rows = TMPL_add_varlist(rows, row);
     }
     TMPL_varlist* varlist = TMPL_add_loop(nullptr, "TRLoop", rows);
+    if (list.count == 0)
+        varlist = TMPL_add_var(varlist, "noCerts", "1", 0);
     varlist = readConfigOperate(FILETYPE_GLOBAL, kFields, CountOf(kFields), varlist, 0);
     varlist = showItemsByLevel(varlist, request);
     RenderPage(response, "trusted-cert.htm", varlist);

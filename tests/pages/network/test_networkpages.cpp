@@ -1,7 +1,6 @@
 // The network and certificate pages through the in-memory host objects.
 #include <gtest/gtest.h>
 
-#include <archive.h>
 #include <archive_entry.h>
 
 #include <string>
@@ -15,45 +14,13 @@
 #include "platform/certstore.h"
 #include "platform/configparser.h"
 #include "platform/msgids.h"
+#include "tests/support/archives.h"
 #include "tests/support/buspeer.h"
 #include "tests/support/certs.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
 namespace {
-
-struct Entry {
-    std::string name;
-    std::string content;
-    int type;  // AE_IFREG, AE_IFDIR, AE_IFLNK
-};
-
-// A tar archive made in memory.
-std::string Tar(const std::vector<Entry>& entries)
-{
-    std::vector<char> buffer(1 << 20);
-    size_t used = 0;
-    archive* writer = archive_write_new();
-    archive_write_set_format_pax_restricted(writer);
-    archive_write_open_memory(writer, buffer.data(), buffer.size(), &used);
-    for (const Entry& e : entries) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, e.name.c_str());
-        archive_entry_set_filetype(entry, e.type);
-        archive_entry_set_perm(entry, 0644);
-        if (e.type == AE_IFLNK)
-            archive_entry_set_symlink(entry, e.content.c_str());
-        else
-            archive_entry_set_size(entry, e.type == AE_IFREG ? e.content.size() : 0);
-        archive_write_header(writer, entry);
-        if (e.type == AE_IFREG)
-            archive_write_data(writer, e.content.data(), e.content.size());
-        archive_entry_free(entry);
-    }
-    archive_write_close(writer);
-    archive_write_free(writer);
-    return std::string(buffer.data(), used);
-}
 
 class NetworkPages : public ::testing::Test {
 protected:
@@ -123,7 +90,7 @@ TEST_F(NetworkPages, VpnArchiveReplacesTheOldOneOnlyWhenSound)
     NetworkAdvServlet page;
     const struct {
         const char* what;
-        std::vector<Entry> entries;
+        std::vector<TarEntry> entries;
         bool accepted;
     } cases[] = {
         {"parent", {{"../escape.cnf", "x", AE_IFREG}}, false},
