@@ -43,6 +43,7 @@
 
   function finish(ok, reason) {
     document.getElementById("upgradeProgress").hidden = true;
+    document.getElementById("upgradeState").className = ok ? "note" : "error";
     if (ok) say("The firmware is installed. The phone restarts; log in again when the login page appears.");
     else say("The firmware was not installed. The phone restarts with its present firmware.", reason || "");
     waitForRestart();
@@ -87,6 +88,8 @@
       var button = document.getElementById("upgradeButton");
       if (!form.reportValidity() || !confirmed(form)) return;
       button.disabled = true;
+      var safemode = document.getElementById("safemodeForm");
+      if (safemode) safemode.hidden = true;
       say("Checking that the phone is idle ...");
       action("ask").then(function (idle) {
         if (idle.trim() !== "true") {
