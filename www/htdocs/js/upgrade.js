@@ -95,6 +95,7 @@
         if (idle.trim() !== "true") {
           say("A call is in progress. Upgrade when the phone is idle.");
           button.disabled = false;
+          if (safemode) safemode.hidden = false;
           return;
         }
         say("Preparing the phone: its calls and services stop ...");
