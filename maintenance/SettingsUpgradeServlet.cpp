@@ -39,6 +39,14 @@ constexpr size_t kBoundaryMax = 70;
 // A configured unregistration wait must not hold the single web thread for long.
 constexpr int kUnregisterWaitMax = 60;
 
+bool IsUpgradeRoad(const char* action)
+{
+    for (const char* name : {"load", "upgrade", "progress", "beforeupgrade", "ask", "askUpgrade", "askRebootOK"})
+        if (strcmp(action, name) == 0)
+            return true;
+    return false;
+}
+
 void RealSleep(int milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -140,8 +148,14 @@ int SettingsUpgradeServlet::onRequest(HttpRequest* request, HttpResponse* respon
         {"rebootbeforeupgrade", &SettingsUpgradeServlet::rebootBeforeUpgrade},
         {"askRebootOK", &SettingsUpgradeServlet::askRebootOK},
     };
-    int result = DispatchPageAction(this, request, response, kActions);
+    // In safe mode the filter lets this page through without a login: only
+    // the road to a new firmware is open then, not reset or reboot.
     const char* action = request->getParameter("q");
+    if (GetSessionIdentity(request)[0] == '\0' && action && !IsUpgradeRoad(action)) {
+        response->sendRedirect("/servlet?p=login&q=loginForm&jumpto=settings-upgrade");
+        return 0;
+    }
+    int result = DispatchPageAction(this, request, response, kActions);
     if (result == 0 && action && strcmp(action, "upgrade") == 0) {
         // The browser learns the outcome before the phone goes away.
         std::string text = "Error:Firmware upgrade failed!";

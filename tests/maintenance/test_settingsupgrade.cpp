@@ -208,10 +208,15 @@ TEST_F(Upgrade, AnswersOfThePhone)
     BusPeer phone({"app_vpPhone", "smGui"});
     auto answer = [this](const char* action) {
         FakeRequest request(std::string("/servlet?p=settings-upgrade&q=") + action);
+        request.login("admin");
         FakeResponse response;
         run(request, response);
         return response.body + response.var("noticeLabel");
     };
+    FakeRequest anonymous("/servlet?p=settings-upgrade&q=reset");
+    FakeResponse refused;
+    EXPECT_EQ(run(anonymous, refused), 0) << "safe mode opens the page, not the reset";
+    EXPECT_EQ(phone.count(), 0u);
     phone.reply(kMsgAskTalking, 0);
     EXPECT_EQ(answer("ask"), "false");
     phone.reply(kMsgAskTalking, 1);
