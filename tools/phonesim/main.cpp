@@ -58,15 +58,15 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    std::vector<int> standIns;
-    phonesim::BootPhone(standIns);
     phonesim::PhoneSim sim;
     std::string error;
     if (!sim.start(error)) {
         fprintf(stderr, "phonesim: %s\n", error.c_str());
-        phonesim::StopStandIns(standIns);
         return 1;
     }
+    // Only the one phonesim that serves the threads boots the phone.
+    std::vector<int> standIns;
+    phonesim::BootPhone(standIns);
     std::string pidFile = phonePath("/tmp/phonesim/phonesim.pid");
     if (!writeFileAtomic(pidFile, std::to_string(getpid()) + "\n"))
         fprintf(stderr, "phonesim: cannot write %s\n", pidFile.c_str());
