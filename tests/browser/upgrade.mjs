@@ -2,13 +2,15 @@
 // progress and the outcome, and after the phone's restart logs in again and
 // finds the new version on the status page; at 390 px nothing scrolls sideways.
 import { execFileSync } from "node:child_process";
-import { mkdtempSync } from "node:fs";
+import { mkdtempSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
 import { check, runBrowserTest, shot } from "./stack.mjs";
 
 const BUILD = resolve(process.argv[2] || "build-test");
-const image = join(mkdtempSync(join(tmpdir(), "phoneweb-fw-")), "new.rom");
+const scratch = mkdtempSync(join(tmpdir(), "phoneweb-fw-"));
+process.on("exit", () => rmSync(scratch, { recursive: true, force: true }));
+const image = join(scratch, "new.rom");
 execFileSync(join(BUILD, "tools/mkfirmware/mkfirmware"), ["--size", "3000000", "7.1.0.2", image]);
 
 async function logIn(page, base) {
