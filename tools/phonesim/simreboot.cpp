@@ -178,6 +178,10 @@ void BootPhone(std::vector<int>& standIns)
         if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
             unregisterPhoneProcess(atoi(name.c_str()));
     }
+    // What the last upgrade left in the phone's memory is gone after a start.
+    for (const char* file : {"/tmp/upgade", "/tmp/phoneshm/romTranStat", "/tmp/phoneshm/romTranInfo",
+                             "/tmp/phoneshm/romRecvSize"})
+        unlink(phonePath(file).c_str());
     if (userenv("NeedSync") == "1") {
         std::string version, error;
         if (InstallFirmware(version, error))
