@@ -10,6 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "platform/msgids.h"
 #include "platform/registry.h"
@@ -32,6 +33,7 @@ const char* const kLaunchers[] = {"SipApp.sh", "ScreenApp.sh", "VpmApp.sh", "pho
 const char* const kSurvivors[] = {"sh",      "-sh",     "lighttpd",  "fcgiServer.exx", "syslogd",
                                   "openvpn", "dot1x.exe", "flasher", "telnetd",        "busybox"};
 
+constexpr char kNoJurisdiction[] = "Error:You don't have enough jurisdiction!";
 constexpr size_t kCollectMax = 1023;
 constexpr size_t kAheadSize = 256 * 1024;
 // A boundary has at most 70 characters; a longer one is no multipart body.
@@ -45,6 +47,30 @@ bool IsUpgradeRoad(const char* action)
         if (strcmp(action, name) == 0)
             return true;
     return false;
+}
+
+// The item whose level an identity needs for an action that changes the phone.
+struct GuardedAction {
+    const char* action;
+    const char* item;
+};
+const GuardedAction kGuardedActions[] = {
+    {"reset", "PhoneResetToFactory"},      {"reboot", "PhoneRebootDevice"},
+    {"upgrade", "PhoneUpgradeFirmware"},   {"beforeupgrade", "PhoneUpgradeFirmware"},
+    {"rebootbeforeupgrade", "PhoneUpgradeFirmware"},
+};
+
+// Whether the logged-in identity may run the action: the page's level and
+// the action's item both let it change things.
+bool MayRun(HttpRequest* request, const char* action)
+{
+    int rank = IdentityRank(GetSessionIdentity(request));
+    for (const GuardedAction& guarded : kGuardedActions) {
+        if (strcmp(action, guarded.action) == 0)
+            return GetPageAccess(request) == FieldAccess::Change &&
+                   LevelAccess(GetConfigValue(FILETYPE_GLOBAL, guarded.item, 0), rank) == FieldAccess::Change;
+    }
+    return true;
 }
 
 void RealSleep(int milliseconds)
@@ -154,6 +180,16 @@ int SettingsUpgradeServlet::onRequest(HttpRequest* request, HttpResponse* respon
     if (GetSessionIdentity(request)[0] == '\0' && action && !IsUpgradeRoad(action)) {
         response->sendRedirect("/servlet?p=login&q=loginForm&jumpto=settings-upgrade");
         return 0;
+    }
+    if (action && GetSessionIdentity(request)[0] != '\0' && !MayRun(request, action)) {
+        log_log(2, 4, "settings-upgrade: %s refused for %s", action, GetSessionIdentity(request));
+        response->setContentType("text/html");
+        // The upgrade's own requests come from the page script, the others from forms.
+        if (strcmp(action, "upgrade") == 0 || strcmp(action, "beforeupgrade") == 0)
+            response->print(kNoJurisdiction);
+        else
+            SetNoticePage(response, false, "settings-upgrade", kNoJurisdiction);
+        return 1;
     }
     int result = DispatchPageAction(this, request, response, kActions);
     if (result == 0 && action && strcmp(action, "upgrade") == 0) {

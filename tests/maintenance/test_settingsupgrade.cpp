@@ -216,6 +216,12 @@ TEST_F(Upgrade, AnswersOfThePhone)
     FakeRequest anonymous("/servlet?p=settings-upgrade&q=reset");
     FakeResponse refused;
     EXPECT_EQ(run(anonymous, refused), 0) << "safe mode opens the page, not the reset";
+    root.write("/config/system/config.cfg", "PhoneResetToFactory=3\n");
+    FakeRequest user("/servlet?p=settings-upgrade&q=reset");
+    user.login("user");
+    FakeResponse userResponse;
+    run(user, userResponse);
+    EXPECT_EQ(userResponse.var("noticeLabel"), "setTimeout$settings-upgrade$Error:You don't have enough jurisdiction!");
     EXPECT_EQ(phone.count(), 0u);
     phone.reply(kMsgAskTalking, 0);
     EXPECT_EQ(answer("ask"), "false");

@@ -99,7 +99,14 @@
           return;
         }
         say("Preparing the phone: its calls and services stop ...");
-        return action("beforeupgrade", "POST").then(function () { send(form, button); });
+        return action("beforeupgrade", "POST").then(function (text) {
+          if (text.indexOf("Error:") === 0) {
+            say(text);
+            button.disabled = false;
+            return;
+          }
+          send(form, button);
+        });
       }).catch(function () {
         say("The phone does not answer. Try again.");
         button.disabled = false;
