@@ -132,6 +132,11 @@
   document.addEventListener("DOMContentLoaded", function () {
     applyLevels(document.body);
     showStoredValues();
+    /* A chooser that switches the page (entry, account) goes at once. */
+    var switches = document.querySelectorAll("select[data-autosubmit]");
+    for (var a = 0; a < switches.length; a++) {
+      switches[a].addEventListener("change", function (event) { event.target.form.submit(); });
+    }
     markMenu();
     var notice = document.getElementById("notice");
     if (notice) runNotice(notice);
