@@ -315,12 +315,6 @@ void terminate(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-void copyTree(const fs::path& from, const fs::path& to)
-{
-    fs::create_directories(to);
-    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
-
 }  // namespace
 
 const char* Stack::hostBinary() { return PHONEWEB_HOST_BINARY; }
@@ -330,31 +324,14 @@ const char* Stack::phonesimBinary() { return PHONEWEB_PHONESIM; }
 
 void Stack::installRoot(TestRoot& root)
 {
-    // Kept in step with the demo's root: the firmware side under /phone,
-    // the user side seeded where the phone keeps it.
-    const fs::path source = PHONEWEB_SOURCE_DIR;
-    for (const char* folder : {"/phone/factory", "/config/data", "/config/system", "/data/userdata",
-                               "/tmp", "/dev"})
-        fs::create_directories(root.real(folder));
-    if (fs::exists(source / "www"))
-        copyTree(source / "www", root.real("/phone/www"));
-    fs::create_directories(root.real("/phone/www/htdocs"));
-    fs::create_directories(root.real("/phone/www/WEB-INFO/template"));
-    for (const char* file : {"config.cfg", "htpasswd"}) {
-        if (fs::exists(source / "factory" / file))
-            fs::copy_file(source / "factory" / file, root.real("/phone/factory/") + file,
-                          fs::copy_options::overwrite_existing);
-    }
-    if (fs::exists(source / "factory" / "htpasswd"))
-        fs::copy_file(source / "factory" / "htpasswd", root.real("/config/data/htpasswd"),
-                      fs::copy_options::overwrite_existing);
-    if (fs::exists(source / "factory" / "seed"))
-        copyTree(source / "factory" / "seed", root.path());
-    const std::string utrac = PHONEWEB_UTRAC;
-    if (!utrac.empty() && fs::exists(utrac)) {
-        fs::create_directories(root.real("/boot/bin"));
-        fs::copy_file(utrac, root.real("/boot/bin/utrac"), fs::copy_options::overwrite_existing);
-    }
+    const std::string script = std::string(PHONEWEB_SOURCE_DIR) + "/tools/install-root.sh";
+    const std::string log = root.path() + "/harness/install-root.log";
+    fs::create_directories(root.path() + "/harness");
+    pid_t pid = spawn({script, root.path(), PHONEWEB_UTRAC}, log);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("install-root.sh failed: " + readFile(log));
 }
 
 Stack::Stack() : Stack(Options()) {}

@@ -101,10 +101,8 @@ public:
     // lighttpd's and the host's standard error so far.
     std::string serverLog() const;
 
-    // Copies www/ and factory/ of the source tree into a root the way the
-    // demo does (templates and static files under /phone/www, factory
-    // defaults, password file, seed data) and the screen capture stand-in
-    // "/boot/bin/utrac" when it is built.
+    // Lays out the root with tools/install-root.sh, as the demo and the
+    // benchmarks do, with the screen capture stand-in when it is built.
     static void installRoot(TestRoot& root);
 
     // Paths of the built programs, fixed at build time.
