@@ -194,22 +194,20 @@ TEST_F(StatusPage, AccountRowsFromTheConfigurationAndThePhone)
     }
 }
 
-TEST_F(StatusPage, SilentOrMissingPhoneShowsDisabled)
+TEST_F(StatusPage, MissingPhoneShowsDisabledSilentPhoneUnknownAfterOneTimeOut)
 {
     {
-        // No phone process at all.
         FakeResponse response;
         load(response);
         EXPECT_EQ(Texts(6, "Disabled"), response.loopColumn("AccountLoop", "status"));
     }
-    config("AccountNum=1\n");
-    root.write("/config/system/phonetype", "19\n");  // one account: one time-out
     BusPeer phone({"app_vpPhone"});
     ASSERT_TRUE(phone.bound());
     phone.silence(0x30006);
     FakeResponse response;
     load(response);
-    EXPECT_EQ(Texts{"Disabled"}, response.loopColumn("AccountLoop", "status"));
+    EXPECT_EQ(Texts(6, "Unknown"), response.loopColumn("AccountLoop", "status"));
+    EXPECT_EQ(1u, phone.messages().size());
 }
 
 TEST_F(StatusPage, OnlyLoadIsAnAction)
