@@ -21,6 +21,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/msgbus.h"
+
 namespace fs = std::filesystem;
 
 const char* const kTestPages[][2] = {
@@ -489,3 +491,44 @@ std::vector<std::string> Stack::busLog()
 }
 
 std::string Stack::serverLog() const { return readFile(harnessDir_ + "/server.log"); }
+
+// ----------------------------------------------------------------- fixture
+
+Stack::Options PhoneStackTest::realPages(std::function<void(TestRoot&)> prepare)
+{
+    Stack::Options options;
+    options.testPages = false;
+    options.prepare = std::move(prepare);
+    return options;
+}
+
+void PhoneStackTest::TearDown()
+{
+    if (HasFailure())
+        fprintf(stderr, "---- server log ----\n%s\n", stack.serverLog().c_str());
+}
+
+HttpAnswer PhoneStackTest::login(const std::string& user, const std::string& password,
+                                 const std::string& extra)
+{
+    return http.postForm("/servlet?p=login&q=login", "username=" + user + "&pwd=" + password + extra);
+}
+
+std::vector<std::string> PhoneStackTest::phoneLines()
+{
+    constexpr unsigned int kSentinel = 0x7FFF;
+    msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kSentinel, 0, 0);
+    const std::string sentinel = "\"id\":" + std::to_string(kSentinel) + ",";
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        std::vector<std::string> phone;
+        for (const std::string& line : stack.busLog()) {
+            if (line.find(sentinel) != std::string::npos)
+                return phone;
+            if (line.find("\"to\":\"app_vpPhone\"") != std::string::npos)
+                phone.push_back(line);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ADD_FAILURE() << "the sentinel never reached phonesim";
+    return {};
+}

@@ -2,7 +2,6 @@
 // on the bus and the one time-out the page allows itself.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,24 +17,11 @@ size_t Count(const std::string& text, const std::string& word)
     return count;
 }
 
-class StatusOverHttp : public ::testing::Test {
+class StatusOverHttp : public PhoneStackTest {
 protected:
-    static Stack::Options RealPages()
-    {
-        Stack::Options options;
-        options.testPages = false;
-        return options;
-    }
-
-    void TearDown() override
-    {
-        if (HasFailure())
-            fprintf(stderr, "---- server log ----\n%s\n", stack.serverLog().c_str());
-    }
-
     std::string statusPage()
     {
-        http.postForm("/servlet?p=login&q=login", "username=admin&pwd=admin&jumpto=status");
+        login();
         HttpAnswer answer = http.get("/servlet?p=status&q=load");
         EXPECT_EQ(200, answer.status) << answer.error;
         return answer.body;
@@ -52,9 +38,6 @@ protected:
         }
         return accounts;
     }
-
-    Stack stack{RealPages()};
-    HttpClient http = stack.client();
 };
 
 TEST_F(StatusOverHttp, EveryAccountAskedOnceInOrder)
