@@ -100,7 +100,7 @@ TEST(PageTable, EveryPageOnce)
 }
 
 // The handlers are static: each test starts from fresh counts.
-class Registry : public ::testing::Test {
+class HostPages : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -112,7 +112,7 @@ protected:
     TestRoot root;
 };
 
-TEST_F(Registry, MissingAndNullFactoriesAnswer404)
+TEST_F(HostPages, MissingAndNullFactoriesAnswer404)
 {
     PageRegistry registry;
     registry.load(library(false));
@@ -129,7 +129,7 @@ TEST_F(Registry, MissingAndNullFactoriesAnswer404)
     EXPECT_EQ(status.destroys, 1);
 }
 
-TEST_F(Registry, PagesSharingAFactoryShareOneHandler)
+TEST_F(HostPages, PagesSharingAFactoryShareOneHandler)
 {
     PageRegistry registry;
     registry.load(library(false), {{"one", "createShared"}, {"two", "createShared"}, {"status", "createShared"}});
@@ -146,7 +146,7 @@ TEST_F(Registry, PagesSharingAFactoryShareOneHandler)
     EXPECT_EQ(shared.destroys, 1);
 }
 
-TEST_F(Registry, FilterDecidesFirst)
+TEST_F(HostPages, FilterDecidesFirst)
 {
     PageRegistry registry;
     registry.load(library(true));
@@ -164,7 +164,7 @@ TEST_F(Registry, FilterDecidesFirst)
     EXPECT_EQ(filter.destroys, 1);
 }
 
-TEST_F(Registry, ExceptionFromAPageIsAServerErrorAndLeavesNoUpload)
+TEST_F(HostPages, ExceptionFromAPageIsAServerErrorAndLeavesNoUpload)
 {
     root.write("/tmp/.keep", "");
     PageRegistry registry;
