@@ -146,14 +146,6 @@ TEST(Redirect, LoadUrlWithAndWithoutAccount)
     EXPECT_EQ(account.redirect, "/servlet?p=account-adv&q=load&acc=0");
 }
 
-TEST(TalkingCheck, NoPhoneProcessIsNoCall)
-{
-    TestRoot root;
-    FakeResponse response;
-    EXPECT_FALSE(IsInTalking(&response));
-    EXPECT_FALSE(response.answered());
-}
-
 // ---- Template variables ------------------------------------------------------------
 
 TEST(ShowLevel, PageVariables)
