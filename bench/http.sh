@@ -4,10 +4,11 @@
 #   write - one "write" per page family (the name up to its first "-"),
 #           posting back the values its own form shows (passwords left out)
 # each as a ratio to the bare FastCGI answer (a test page through the same
-# host) of the same size and method, measured right before it. Pages whose
-# factory the library does not export are skipped. Cases run interleaved in
-# rounds; the medians count. Also the page host's memory (VmRSS) before and
-# after. The results are printed and appended, dated, to bench/http-results.txt.
+# host) of the same size and method, measured right before it; the median of
+# the rounds' ratios counts, so that other load on the machine cancels out.
+# Pages whose factory the library does not export are skipped. Also the page
+# host's memory (VmRSS) before and after. The results are printed and
+# appended, dated, to bench/http-results.txt.
 #
 # usage: bench/http.sh [--duration SECONDS] [--rounds N] [--connections N] [--pages REGEX]
 set -euo pipefail
@@ -24,7 +25,7 @@ while [ $# -gt 0 ]; do
         --rounds) ROUNDS=$2; shift 2 ;;
         --connections) CONNECTIONS=$2; shift 2 ;;
         --pages) PAGES=$2; shift 2 ;;
-        *) sed -n '12p' "$0" >&2; exit 2 ;;
+        *) sed -n '13p' "$0" >&2; exit 2 ;;
     esac
 done
 
@@ -193,13 +194,14 @@ measure() {
 }
 
 RSS_BEFORE=$(host_rss real)
-declare -A PAGE_RPS BARE_RPS
+declare -A PAGE_RPS BARE_RPS RATIO
 for round in $(seq "$ROUNDS"); do
     for name in "${CASES[@]}"; do
         bare=$(measure "$BARE&size=${SIZE[$name]}" "${METHOD[$name]}" "${BODY[$name]}")
         own=$(measure "${URL[$name]}" "${METHOD[$name]}" "${BODY[$name]}")
         BARE_RPS[$name]="${BARE_RPS[$name]:-} $bare"
         PAGE_RPS[$name]="${PAGE_RPS[$name]:-} $own"
+        RATIO[$name]="${RATIO[$name]:-} $(awk -v o="$own" -v b="$bare" 'BEGIN {printf "%.3f", (b > 0 ? o / b : 0)}')"
         printf 'round %d  %-28s %9s req/s  bare %9s req/s\n' "$round" "$name" "$own" "$bare" >&2
     done
 done
@@ -213,8 +215,9 @@ median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{v[NR]=$1} END {print (
     for name in "${CASES[@]}"; do
         own=$(median "${PAGE_RPS[$name]}")
         bare=$(median "${BARE_RPS[$name]}")
-        awk -v n="$name" -v s="${SIZE[$name]}" -v c="${CODE[$name]}" -v o="$own" -v b="$bare" \
-            'BEGIN {printf "%-28s %7d bytes %s %9.0f req/s  bare %9.0f req/s  ratio %.2f\n", n, s, c, o, b, (b > 0 ? o / b : 0)}'
+        ratio=$(median "${RATIO[$name]}")
+        awk -v n="$name" -v s="${SIZE[$name]}" -v c="${CODE[$name]}" -v o="$own" -v b="$bare" -v r="$ratio" \
+            'BEGIN {printf "%-28s %7d bytes %s %9.0f req/s  bare %9.0f req/s  ratio %.2f\n", n, s, c, o, b, r}'
     done
     echo "host VmRSS before $RSS_BEFORE KiB, after $RSS_AFTER KiB"
 } | tee -a "$RESULTS"
