@@ -84,7 +84,7 @@ TEST_F(Host, ParametersFromQueryFormAndMultipart)
     EXPECT_EQ(got["t"], "one|two");
 }
 
-TEST_F(Host, UploadLandsUnderThePatternAndVanishesUnclaimed)
+TEST_F(Host, UploadReachesTheDiskWholeAndVanishesUnclaimed)
 {
     std::string content(200000, 'u');
     HttpAnswer answer = http.postMultipart("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX",
