@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "platform/msgbus.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -67,18 +68,13 @@ size_t collectBody(char* data, size_t size, size_t count, void* user)
 
 size_t collectHeader(char* data, size_t size, size_t count, void* user)
 {
-    std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
+    std::string line = trim(std::string(data, size * count), "\r\n");
     size_t colon = line.find(':');
     auto* answer = static_cast<HttpAnswer*>(user);
     if (line.rfind("HTTP/", 0) == 0)
         answer->headers.clear();  // a new answer (after 100 Continue)
     else if (colon != std::string::npos)
-        answer->headers.emplace_back(line.substr(0, colon),
-                                     line.substr(line.find_first_not_of(' ', colon + 1) == std::string::npos
-                                                     ? line.size()
-                                                     : line.find_first_not_of(' ', colon + 1)));
+        answer->headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1), " "));
     return size * count;
 }
 
@@ -179,17 +175,12 @@ HttpAnswer HttpClient::postMultipart(const std::string& path, const std::vector<
 HttpAnswer HttpClient::postRaw(const std::string& path, const std::string& contentType,
                                const std::string& body)
 {
-    std::string type = "Content-Type: " + contentType;
-    struct curl_slist* headers = nullptr;
-    HttpAnswer answer = perform(path, [&] {
-        CURL* curl = static_cast<CURL*>(curl_);
-        headers = curl_slist_append(curl_slist_append(nullptr, "Expect:"), type.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    size_t at = 0;
+    return postStream(path, contentType, body.size(), [&](char* buffer, size_t n) {
+        size_t count = body.copy(buffer, n, at);
+        at += count;
+        return count;
     });
-    curl_slist_free_all(headers);
-    return answer;
 }
 
 HttpAnswer HttpClient::postStream(const std::string& path, const std::string& contentType,

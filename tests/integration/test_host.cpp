@@ -12,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "tests/integration/harness.h"
 
 namespace fs = std::filesystem;
@@ -22,16 +23,10 @@ namespace {
 std::map<std::string, std::string> lines(const std::string& body)
 {
     std::map<std::string, std::string> out;
-    size_t pos = 0;
-    while (pos < body.size()) {
-        size_t end = body.find('\n', pos);
-        if (end == std::string::npos)
-            end = body.size();
-        std::string line = body.substr(pos, end - pos);
+    for (const std::string& line : splitLines(body)) {
         size_t eq = line.find('=');
         if (eq != std::string::npos)
             out[line.substr(0, eq)] = line.substr(eq + 1);
-        pos = end + 1;
     }
     return out;
 }
