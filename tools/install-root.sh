@@ -4,8 +4,9 @@
 #   tools/install-root.sh ROOT [UTRAC_BINARY]
 # The firmware side (templates and static files under /phone/www, factory
 # defaults, the screen capture tool /boot/bin/utrac) is replaced on every
-# run; the user side (/config, /data, the stand-in devices) is only filled in
-# where it is missing, so a root keeps its settings from run to run.
+# run; the user side (/config, /data, the stand-in devices, the certificates
+# a new phone comes with) is only filled in where it is missing, so a root
+# keeps its settings from run to run.
 set -eu
 [ $# -ge 1 ] && [ $# -le 2 ] || { sed -n '4p' "$0" >&2; exit 2; }
 HERE=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,3 +27,4 @@ if [ -n "$UTRAC" ]; then
     chmod 0755 -- "$ROOT/boot/bin/utrac.new"
     mv -f -- "$ROOT/boot/bin/utrac.new" "$ROOT/boot/bin/utrac"
 fi
+"$HERE/tools/mkcerts.sh" "$ROOT"
