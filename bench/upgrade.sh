@@ -34,10 +34,8 @@ cleanup() {
 trap cleanup EXIT
 
 ROOT=$WORK/root
-mkdir -p "$ROOT"/phone/factory "$ROOT"/config/data "$ROOT"/config/system "$ROOT"/tmp "$ROOT"/cgi
-cp -r "$HERE/www" "$ROOT/phone/www"
-cp "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
-cp "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
+"$HERE/tools/install-root.sh" "$ROOT"
+mkdir -p "$ROOT/cgi"
 
 # The image inside a multipart body, as a browser sends it.
 "$BUILD/tools/mkfirmware/mkfirmware" --size $((SIZE << 20)) 9.9.9.9 "$WORK/image.rom" >/dev/null
