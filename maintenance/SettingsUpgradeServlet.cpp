@@ -187,8 +187,10 @@ int SettingsUpgradeServlet::onRequest(HttpRequest* request, HttpResponse* respon
         // The upgrade's own requests come from the page script, the others from forms.
         if (strcmp(action, "upgrade") == 0 || strcmp(action, "beforeupgrade") == 0)
             response->print(kNoJurisdiction);
-        else
+        else {
             SetNoticePage(response, false, "settings-upgrade", kNoJurisdiction);
+            response->sendError(403);
+        }
         return 1;
     }
     int result = DispatchPageAction(this, request, response, kActions);
