@@ -95,6 +95,10 @@ var LANG_CODE = "de";
   "Page not found": "Seite nicht gefunden",
   "This page does not exist on this phone.": "Diese Seite gibt es auf diesem Telefon nicht.",
   "Access denied": "Zugriff verweigert",
+  "Error:The new password must not be empty!": "Fehler: Das neue Passwort darf nicht leer sein!",
+  "Error:A password may only hold ASCII letters, digits, blanks and punctuation!":
+    "Fehler: Ein Passwort darf nur ASCII-Buchstaben, Ziffern, Leerzeichen und Satzzeichen enthalten!",
+  "Error:You don't have enough jurisdiction!": "Fehler: Dafür fehlt Ihnen die Berechtigung!",
   "Too many failed logins from this address. Please try again in 3 minutes.":
     "Zu viele fehlgeschlagene Anmeldungen von dieser Adresse. Bitte versuchen Sie es in 3 Minuten erneut."
 });
