@@ -287,26 +287,27 @@ bool HostRequest::admit()
         markBroken("unusable Content-Length");
         return false;
     }
-    // The firmware upload is the one body the web server streams to the
-    // host, which serves one request at a time: only a logged-in admin's
-    // may hold it. Any other is answered before its body is read.
-    const char* action = params_.first("q");
-    if (action && std::string(action) == "upgrade" && contentLength_ > 0) {
-        HttpSession* session = getSession(0);
-        const char* user = session ? session->getAttribute("user") : nullptr;
-        if (!user || std::string(user) != "admin") {
-            log_log(2, 4, "upgrade body from %s refused: not an admin session", info_.remoteAddr.c_str());
-            bodyState_ = Body::Done;
-            response_.fail(403);
-            return false;
-        }
-    }
     if (parseHeaderValue(info_.contentType).token == "application/x-www-form-urlencoded" &&
         contentLength_ > limits_.maxFormBody) {
         markBroken("form body too large");
         return false;
     }
     return true;
+}
+
+bool HostRequest::admitUpgrade()
+{
+    const char* action = params_.first("q");
+    if (!action || std::string(action) != "upgrade" || contentLength_ <= 0)
+        return true;
+    HttpSession* session = getSession(0);
+    const char* user = session ? session->getAttribute("user") : nullptr;
+    if (user && std::string(user) == "admin")
+        return true;
+    log_log(2, 4, "upgrade body from %s refused: not an admin session", info_.remoteAddr.c_str());
+    bodyState_ = Body::Done;
+    response_.fail(403);
+    return false;
 }
 
 void HostRequest::finish()

@@ -126,14 +126,11 @@ fastcgi.server = (
 
 # The firmware image is streamed to the host as it arrives, never buffered
 # whole: the host is single-threaded, so other requests wait until it ends.
-# Only requests with a session cookie stream (the host itself answers any
-# that is not an admin's before reading its body); every other body is
-# buffered here first, so a slow client holds only its own connection.
+# The host answers an upload that is not a logged-in admin's before reading
+# its body, so a slow anonymous body holds nobody.
 \$HTTP["querystring"] =~ "(^|&)q=upgrade(&|$)" {
-    \$HTTP["cookie"] =~ "(^|;) *sessionid=[0-9a-f]{32}" {
-        server.stream-request-body = 2
-        server.max-request-size = 262144
-    }
+    server.stream-request-body = 2
+    server.max-request-size = 262144
 }
 
 # "/" leads into the interface (the login form when nobody is logged in).

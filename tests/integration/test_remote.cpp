@@ -240,7 +240,7 @@ TEST_F(Remote, StalledUpgradeBodyHoldsNobody)
         HttpClient slow = stack->client();
         slow.get("/servlet?p=status&q=load");  // a session cookie, nobody logged in
         int calls = 0;
-        slow.postStream("/servlet?p=settings-upgrade&q=upgrade", "application/octet-stream", 1 << 20,
+        slow.postStream("/servlet?p=settings-upgrade&q=upgrade", "multipart/form-data; boundary=b", 1 << 20,
                         [&](char* buffer, size_t n) -> size_t {
                             if (++calls > 1) {
                                 std::this_thread::sleep_for(std::chrono::seconds(6));
