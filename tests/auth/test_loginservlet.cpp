@@ -19,7 +19,11 @@ constexpr char kForm[] = "/phone/www/WEB-INFO/template/loginForm.htm";
 
 class Login : public ::testing::Test {
 protected:
-    void SetUp() override { SeedWebUsers(); }
+    void SetUp() override
+    {
+        SeedWebUsers();
+        servlet.init();  // the lock-out is shared with the filter
+    }
 
     // What one request got back.
     struct Answer {

@@ -22,7 +22,11 @@ constexpr char kChallenge[] = "Basic realm=\"VOIP PHONE\"";
 
 class Filter : public ::testing::Test {
 protected:
-    void SetUp() override { SeedWebUsers(); }
+    void SetUp() override
+    {
+        SeedWebUsers();
+        SharedLoginLockout().clear();  // shared with the login page
+    }
 
     int run(FakeRequest& request, FakeResponse& response)
     {
