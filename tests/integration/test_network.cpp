@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/system.h"
 #include "tests/integration/harness.h"
 #include "tests/support/archives.h"
 #include "tests/support/certs.h"
