@@ -350,6 +350,10 @@ void Stack::installRoot(TestRoot& root)
                       fs::copy_options::overwrite_existing);
     if (fs::exists(source / "factory" / "seed"))
         copyTree(source / "factory" / "seed", root.path());
+    // The photo scaler is firmware too.
+    fs::create_directories(root.real("/phone/scripts"));
+    fs::copy_file(source / "tools/scripts/imageScale.sh", root.real("/phone/scripts/imageScale.sh"),
+                  fs::copy_options::overwrite_existing);
     const std::string utrac = PHONEWEB_UTRAC;
     if (!utrac.empty() && fs::exists(utrac)) {
         fs::create_directories(root.real("/boot/bin"));

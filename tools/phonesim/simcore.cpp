@@ -20,6 +20,7 @@
 #include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
+#include "tools/phonesim/directory.h"
 
 namespace phonesim {
 
@@ -220,6 +221,17 @@ int SimState::expansionLayout() const
     return static_cast<int>((count & 0xF) | ((kind & 0xFFFFFF) << 4));
 }
 
+bool SimState::hasReply(unsigned int id) const
+{
+    for (const auto& entry : entries_) {
+        long long number = 0;
+        if (entry.first.compare(0, 6, "reply/") == 0 && parseNumber(entry.first.substr(6), number) &&
+            static_cast<unsigned int>(number) == id)
+            return true;
+    }
+    return false;
+}
+
 Reply SimState::answer(const BusMessage& message) const
 {
     Reply reply;
@@ -318,6 +330,10 @@ Reply PhoneSim::handle(const BusMessage& message)
         return Reply{false, 0};
     SimState state;
     state.load(statePath_);
+    // The directory exchange really happens, unless the state file dictates
+    // the answer.
+    if (IsDirectoryExchange(message) && !state.hasReply(message.id))
+        return Reply{true, ServeDirectoryExchange(message.lparam)};
     Reply reply = state.answer(message);
     WriteAnswerFiles(message, reply.answer, reply.value);
     return reply;

@@ -64,6 +64,8 @@ public:
     // unreadable, leaving the defaults.
     bool load(const std::string& realPath);
     Reply answer(const BusMessage& message) const;
+    // Whether a [reply] entry names this id.
+    bool hasReply(unsigned int id) const;
 
 private:
     std::string value(const char* section, const std::string& key) const;
