@@ -100,7 +100,7 @@ open(sys.argv[1], "w", encoding="utf-8", newline="").write("\ufeff" + "\r\n".joi
 PY
 
 timed() {  # prints seconds and the HTTP code of a curl call
-    curl -s -o "$WORK/answer" -b "$JAR" -c "$JAR" -w '%{time_total} %{http_code}' "$@"
+    curl -sS -o "$WORK/answer" -b "$JAR" -c "$JAR" -w '%{time_total} %{http_code}\n' "$@" || true
 }
 rss_before=$(host_kib real VmRSS)
 read -r t_upload c_upload < <(timed -F showtitle=1 -F "frameUploadCVSFile=@$WORK/list.csv" "$BASE/servlet?p=contacts-preview&q=uploadcvs")
