@@ -52,6 +52,34 @@
     });
   }
 
+  /* Calls go out from the phone itself; the page only asks for them. */
+  function calls() {
+    var status = byId("callStatus");
+    if (!status || !window.fetch) return;
+    function ask(query, body, done) {
+      window.fetch("/servlet?p=contactsbasic&q=" + query, {
+        method: "POST", credentials: "same-origin", body: new URLSearchParams(body)
+      }).then(function (answer) { return answer.text(); })
+        .then(done, function () { done("call failed"); });
+    }
+    function tell(text, number) { status.firstChild.textContent = say(text) + (number ? " " + number : "") + " "; }
+    each("#listForm button.dial", function (button) {
+      button.title = say("Call");
+      button.addEventListener("click", function () {
+        var number = button.getAttribute("data-number");
+        var account = button.closest("tr").getAttribute("data-account") || "-1";
+        if (parseInt(account, 10) < 0) account = "-1";
+        tell("Calling", number);
+        ask("call", { num: number, acc: account }, function (text) {
+          tell(text.trim() === "call success" ? "The phone is calling." : "The call could not be placed.");
+        });
+      });
+    });
+    byId("hangUp").addEventListener("click", function () {
+      ask("hangup", {}, function () { tell("The call was ended."); });
+    });
+  }
+
   function showPhoto(value) {
     var img = byId("photoPreview");
     if (!img) return;
@@ -115,6 +143,12 @@
       byId("GroupInfo").value = byId("oldGroupName").value;
       choose(byId("GroupRing"), byId("renameGroup").getAttribute("data-ring"));
     }
+    /* Only the user's own photos can be deleted. */
+    var removable = byId("deletePhotoName");
+    for (var i = removable.options.length - 1; i >= 0; i--) {
+      if (removable.options[i].value.indexOf("Config:") !== 0) removable.remove(i);
+    }
+    if (!removable.options.length) byId("deletePhotoForm").hidden = true;
     if (directory.getAttribute("data-photos") === "false") {
       byId("photoCard").hidden = true;
       each(".photo-row", function (row) { row.hidden = true; });
@@ -137,6 +171,7 @@
   document.addEventListener("DOMContentLoaded", function () {
     confirmations();
     contactList();
+    calls();
     contactForm();
     groupForms();
     columnMapping();
