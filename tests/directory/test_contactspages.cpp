@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
 #include "directory/ContactsBasicServlet.h"
 #include "directory/ContactsCommon.h"
 #include "directory/ContactsFileOperatorServlet.h"
+#include "platform/msgids.h"
+#include "tests/support/buspeer.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
@@ -163,6 +167,52 @@ TEST_F(ContactsPages, CsvRowsBelongToTheSessionThatUploadedThem)
     EXPECT_NE(std::string::npos, VarOf(tooLarge.varlist(), "noticeLabel").find("too large"));
     EXPECT_FALSE(root.exists("/tmp/CSVFile_2"));
     page.destory();
+}
+
+TEST_F(ContactsPages, ChangesAreAnnouncedAndRefusedDuringACall)
+{
+    BusPeer phone({"app_vpPhone"});
+    ASSERT_TRUE(phone.bound());
+    phone.reply(kMsgAskTalking, 1);
+    phone.reply(kMsgMakeCall, 1);
+    ContactsBasicServlet page;
+    struct Case {
+        const char* url;
+        const char* announced;  // wparam/lparam of the 0x10007 posts, in order
+        const char* redirect;
+    } cases[] = {
+        {"q=addgroup&GroupInfo=Team", "8/1", "/servlet?p=contactsbasic&q=load&num=1&group=0"},
+        {"q=add&DisplayName=A%20B&ConGroup=2&num=1", "8/2", "/servlet?p=contactsbasic&q=load&num=1&group=2"},
+        {"q=editgroup&oldGroupName=Team&GroupInfo=Crew", "8/1 8/2", "/servlet?p=contactsbasic&q=load&num=1&group=0"},
+        {"q=moveto&record=1&oldgroup=2&newgroup=1", "8/2", "/servlet?p=contactsbasic&q=load&num=1&group=1"},
+        {"q=deletegroup&GroupInfo=Crew", "8/1 8/2", "/servlet?p=contactsbasic&q=load&num=1&group=0"},
+        {"q=delete&record=*&group=1", "8/2", "/servlet?p=contactsbasic&q=load&num=1&group=1"},
+        {"q=add&DisplayName=&ConGroup=0", "", ""},  // refused: no name
+    };
+    for (const Case& c : cases) {
+        phone.clear();
+        FakeRequest request(std::string("/servlet?p=contactsbasic&") + c.url);
+        FakeResponse response;
+        page.onRequest(&request, &response);
+        EXPECT_EQ(c.redirect, response.redirect) << c.url;
+        size_t posts = std::string(c.announced).empty() ? 0 : 1 + std::count(c.announced, c.announced + strlen(c.announced), ' ');
+        phone.waitForCount(1 + posts, 2000);  // the talking question, then the posts
+        std::string announced;
+        for (const BusMessage& m : phone.messages())
+            if (m.id == kMsgConfigChanged)
+                announced += (announced.empty() ? "" : " ") + std::to_string(m.wparam) + "/" + std::to_string(m.lparam);
+        EXPECT_EQ(c.announced, announced) << c.url;
+    }
+
+    phone.reply(kMsgAskTalking, 0);  // a call is in progress
+    const char* const actions[] = {"load", "hangup", "add", "delete", "uploadphoto", "deleteallgroup", "call"};
+    for (const char* action : actions) {
+        FakeRequest request(std::string("/servlet?p=contactsbasic&q=") + action + "&num=5&acc=0&record=*&group=0");
+        FakeResponse response;
+        page.onRequest(&request, &response);
+        bool refused = VarOf(response.varlist(), "noticeLabel").find("Talking") != std::string::npos;
+        EXPECT_EQ(strcmp(action, "load") != 0 && strcmp(action, "hangup") != 0, refused) << action;
+    }
 }
 
 }  // namespace
