@@ -359,13 +359,15 @@ int ContactsFileOperatorServlet::importCSV(HttpRequest* request, HttpResponse* r
             photoDataColumn = static_cast<int>(c);
     }
 
-    if (!mapping.empty()) {
+    // Without a mapping the document stays empty: the phone must never be
+    // sent to an exchange file some earlier import left behind.
+    {
         pugi::xml_document doc;
         pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
         declaration.append_attribute("version") = "1.0";
         declaration.append_attribute("encoding") = "utf-8";
         pugi::xml_node root = doc.append_child("root_contact");
-        for (size_t r = title ? 1 : 0; r < rows_.size(); ++r) {
+        for (size_t r = title ? 1 : 0; r < rows_.size() && !mapping.empty(); ++r) {
             const CsvRow& row = rows_[r];
             pugi::xml_node contact = root.append_child("contact");
             auto cell = [&](int column) -> std::string {

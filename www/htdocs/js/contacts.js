@@ -37,6 +37,18 @@
       button.addEventListener("click", function () { pressed = button; });
     });
     if (!form.querySelector("tbody tr")) byId("noContacts").hidden = false;
+    if (byId("directory").getAttribute("data-photos") !== "false") {
+      each("#listForm tbody tr[data-photo]", function (row) {
+        var value = row.getAttribute("data-photo");
+        if (!value) return;
+        var img = document.createElement("img");
+        img.className = "thumb";
+        img.alt = "";
+        img.loading = "lazy";
+        img.src = "/servlet?p=contactsbasic&q=photo&name=" + encodeURIComponent(value);
+        row.querySelector("td.name").insertBefore(img, row.querySelector("td.name").firstChild);
+      });
+    }
     form.addEventListener("submit", function (event) {
       var picked = [];
       each("#listForm input.pick:checked", function (box) { picked.push(box.value); });
