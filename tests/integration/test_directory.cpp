@@ -138,6 +138,8 @@ TEST_F(DirectoryOverHttp, RefusedImportsSayWhy)
 {
     HttpAnswer empty = importCsv(std::string(kHeader) + "\r\n,1\r\n", "1,2", false);
     EXPECT_NE(std::string::npos, empty.body.find("Error:Contact name empty!"));
+    // Nothing mapped: nothing imported, and never the refused file left behind.
+    EXPECT_EQ(302, importCsv(std::string(kHeader) + "\r\nAnn\r\n", "", false).status);
     HttpAnswer broken = http.postMultipart("/servlet?p=contacts-preview&q=importxml",
                                            {{"frameUploadXMLFile", "<root_contact><contact", "c.xml"}});
     EXPECT_NE(std::string::npos, broken.body.find("Error:Invalid file!"));
