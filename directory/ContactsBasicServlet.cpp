@@ -438,7 +438,7 @@ int ContactsBasicServlet::uploadPhoto(HttpRequest* request, HttpResponse* respon
     }
     std::string target = std::string(kContactPhotoFolder) + name;
     AnnouncePhoto(target);
-    std::string url = "/servlet?p=contactsbasic&q=load&num=1&group=&photo=" + UrlEncodeValue("Config:" + name);
+    std::string url = "/servlet?p=contactsbasic&q=load&num=1&group=&photo=" + UrlEncodeValue(name);
     response->sendRedirect(url.c_str());
     return 1;
 }

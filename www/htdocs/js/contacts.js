@@ -140,7 +140,7 @@
       });
     });
     var wanted = byId("directory").getAttribute("data-select-photo");
-    if (wanted) choose(photo, wanted);
+    if (wanted) choose(photo, "Config:" + wanted);
     showPhoto(photo.value);
   }
 
