@@ -175,9 +175,11 @@ int ContactsBasicServlet::loadConfig(HttpRequest* request, HttpResponse* respons
     if (manager && manager->GetGroupSimpleList(&groupList)) {
         for (const auto& entry : groupList.list) {
             std::string id = std::to_string(entry.id);
+            // The built-in groups' names are the phone's words, shown translated.
             groups = TMPL_add_varlist(groups, TMPL_add_var(nullptr, "groupId", id.c_str(), "groupName",
                                                            EscapeHtml(entry.name).c_str(), "selected",
-                                                           entry.id == groupId ? "1" : "0", 0));
+                                                           entry.id == groupId ? "1" : "0", "builtIn",
+                                                           entry.id <= NS_DIRECTORY::kBlacklistGroupId ? "1" : "", 0));
         }
     }
     varlist = TMPL_add_loop(varlist, "grouplistloop", groups);
@@ -212,7 +214,8 @@ int ContactsBasicServlet::loadConfig(HttpRequest* request, HttpResponse* respons
     varlist = TMPL_add_var(varlist, "varBlackPage", EscapeHtml(Param(request, "num")).c_str(), "group",
                            EscapeHtml(Param(request, "group")).c_str(), "groupInfo",
                            EscapeHtml(group.name).c_str(), "ringInfo", EscapeHtml(group.ring).c_str(),
-                           "shownGroup", groupIdText.c_str(), 0);
+                           "shownGroup", groupIdText.c_str(), "groupBuiltIn",
+                           groupId <= NS_DIRECTORY::kBlacklistGroupId ? "1" : "", 0);
     varlist = readConfigOperate(FILETYPE_GLOBAL, "BSFTActive", varlist, 0);
     RenderPage(response, "contactsbasic.htm", showItemsByLevel(varlist, request));
     return 1;

@@ -130,7 +130,7 @@
         choose(photo, data("photo")) || choose(photo, photo.options.length ? photo.options[0].value : "");
         var groups = byId("ConGroup");
         for (var i = 0; i < groups.options.length; i++) {
-          if (groups.options[i].textContent === data("group-name")) groups.selectedIndex = i;
+          if (groups.options[i].getAttribute("data-name") === data("group-name")) groups.selectedIndex = i;
         }
         byId("contactTitle").textContent = say("Edit Contact");
         byId("saveContact").textContent = say("Save");
