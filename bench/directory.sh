@@ -40,14 +40,7 @@ free_port() {
 }
 
 make_root() {
-    local root=$1
-    mkdir -p "$root"/phone/factory "$root"/phone/www "$root"/config/data "$root"/config/system \
-             "$root"/data/userdata "$root"/tmp "$root"/dev
-    cp -r "$HERE/www/." "$root/phone/www/"
-    cp "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$root/phone/factory/"
-    cp "$HERE/factory/htpasswd" "$root/config/data/"
-    cp -r "$HERE/factory/seed/." "$root/"
-    install -D -m 0755 "$HERE/tools/scripts/imageScale.sh" "$root/phone/scripts/imageScale.sh"
+    "$HERE/tools/install-root.sh" "$1" >/dev/null
 }
 
 start_stack() {  # NAME LIBRARY [HOST_ARGS...]

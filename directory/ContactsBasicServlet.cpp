@@ -47,10 +47,19 @@ const char* const kItems[] = {
     "LocalbtnImportCSV", "LocalbtnExportCSV", "LocalbtnImportXML", "LocalbtnExportXML",
 };
 
-// Actions that change something: refused during a call.
-const char* const kGuarded[] = {
-    "delete", "add", "edit", "moveto", "call", "deleteallgroup", "deletegroup",
-    "addgroup", "editgroup", "uploadphoto", "deletephoto",
+// Actions that change something: refused during a call, and to an identity
+// below the level of the item that offers them.
+struct Guard {
+    const char* action;
+    const char* item;
+};
+const Guard kGuarded[] = {
+    {"delete", "LocalOptContacts"},   {"add", "LocalOptContacts"},
+    {"edit", "LocalOptContacts"},     {"moveto", "LocalOptContacts"},
+    {"call", nullptr},                {"deleteallgroup", "LocalOptContacts"},
+    {"deletegroup", "LocalOptContacts"}, {"addgroup", "LocalOptContacts"},
+    {"editgroup", "LocalOptContacts"}, {"uploadphoto", "LocalOptContacts"},
+    {"deletephoto", "LocalOptContacts"},
 };
 
 const char* Param(HttpRequest* request, const char* name)
@@ -144,9 +153,18 @@ int ContactsBasicServlet::onRequest(HttpRequest* request, HttpResponse* response
     };
     response->setContentType("text/html");
     const char* q = request->getParameter("q");
-    for (const char* guarded : kGuarded)
-        if (q && strcmp(q, guarded) == 0 && IsInTalking(response))
+    for (const Guard& guard : kGuarded) {
+        if (!q || strcmp(q, guard.action) != 0)
+            continue;
+        if (IsInTalking(response))
             return 1;
+        const char* rows = request->getParameter("record");
+        bool all = strcmp(q, "delete") == 0 && rows && strcmp(rows, "*") == 0;
+        if (!MayChangeDirectory(request, all ? "LocalAllContactsControl" : guard.item)) {
+            RefuseDirectoryChange(response);
+            return 1;
+        }
+    }
     ContactManagerUpToDate();
     return DispatchPageAction(this, request, response, kActions);
 }
@@ -259,7 +277,8 @@ int ContactsBasicServlet::deleteRecord(HttpRequest* request, HttpResponse* respo
     const char* groupText = request->getParameter("group");
     if (!rows || !groupText) {
         log_log(2, 4, "Delete contacts : id is empty!\n");
-        response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
+        MarkSaved(request);
+    response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
         return 1;
     }
     int groupId = DecimalOr(groupText, 0, INT32_MIN, INT32_MAX);
@@ -277,6 +296,7 @@ int ContactsBasicServlet::deleteRecord(HttpRequest* request, HttpResponse* respo
     if (RefusedWith(response, result))
         return 1;
     TellPhone(kContactsChangedParam);
+    MarkSaved(request);
     response->sendRedirect(ListUrl("1", groupText).c_str());
     log_log(2, 6, "Delete contacts success!\n");
     return 1;
@@ -315,6 +335,7 @@ int ContactsBasicServlet::doOperatorContact(HttpRequest* request, HttpResponse* 
     if (RefusedWith(response, result))
         return 1;
     TellPhone(kContactsChangedParam);
+    MarkSaved(request);
     response->sendRedirect(ListUrl(Param(request, "num"), Param(request, "ConGroup")).c_str());
     return 1;
 }
@@ -338,6 +359,7 @@ int ContactsBasicServlet::moveContact(HttpRequest* request, HttpResponse* respon
     if (RefusedWith(response, result))
         return 1;
     TellPhone(kContactsChangedParam);
+    MarkSaved(request);
     response->sendRedirect(ListUrl("1", newGroup).c_str());
     return 1;
 }
@@ -380,6 +402,7 @@ int ContactsBasicServlet::deleteGroup(HttpRequest* request, HttpResponse* respon
         return 1;
     TellPhone(kGroupsChangedParam);
     TellPhone(kContactsChangedParam);
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
     log_log(2, 6, "Delete group success!\n");
     return 1;
@@ -393,6 +416,7 @@ int ContactsBasicServlet::addGroup(HttpRequest* request, HttpResponse* response)
     if (RefusedWith(response, result))
         return 1;
     TellPhone(kGroupsChangedParam);
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
     return 1;
 }
@@ -407,6 +431,7 @@ int ContactsBasicServlet::editGroup(HttpRequest* request, HttpResponse* response
         return 1;
     TellPhone(kGroupsChangedParam);
     TellPhone(kContactsChangedParam);
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
     return 1;
 }
@@ -441,6 +466,7 @@ int ContactsBasicServlet::uploadPhoto(HttpRequest* request, HttpResponse* respon
     }
     std::string target = std::string(kContactPhotoFolder) + name;
     AnnouncePhoto(target);
+    MarkSaved(request);
     std::string url = "/servlet?p=contactsbasic&q=load&num=1&group=&photo=" + UrlEncodeValue(name);
     response->sendRedirect(url.c_str());
     return 1;
@@ -465,6 +491,7 @@ int ContactsBasicServlet::deletePhoto(HttpRequest* request, HttpResponse* respon
         if (!manager || manager->SetDefaultPhoto(value.c_str()) != 0)
             log_log(2, 4, "ContactsBasicServletset::deletePhoto set default name fail.\n");
         AnnouncePhoto(kContactPhotoFolder + name);
+        MarkSaved(request);
         response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=");
         return 1;
     }

@@ -4,9 +4,13 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "frame/configbridge.h"
+#include "frame/fieldrules.h"
 #include "frame/helpers.h"
+#include "frame/servlet.h"
 #include "platform/contactmanager.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -67,6 +71,24 @@ const char* UploadErrorText(int code)
 void SetUploadErrorNotice(int code, char* out)
 {
     CopyText(out, kContactNoticeSize, UploadErrorText(code));
+}
+
+bool MayChangeDirectory(HttpRequest* request, const char* item)
+{
+    int rank = IdentityRank(GetSessionIdentity(request));
+    for (const char* level : {"contacts-basic", item}) {
+        if (level && LevelAccess(GetConfigValue(FILETYPE_GLOBAL, level, 0).substr(0, 15), rank) !=
+                         FieldAccess::Change) {
+            log_log(2, 4, "%s may not change the directory (%s)", GetSessionIdentity(request), level);
+            return false;
+        }
+    }
+    return true;
+}
+
+void RefuseDirectoryChange(HttpResponse* response)
+{
+    SetNoticePage(response, false, "contactsbasic", "Error:You don't have enough jurisdiction!");
 }
 
 NS_DIRECTORY::CContactLocalManager* ContactManagerUpToDate()

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string>
 
+class HttpRequest;
+class HttpResponse;
+
 namespace NS_DIRECTORY {
 class CContactLocalManager;
 }
@@ -20,6 +23,13 @@ void SetContactsErrorNotice(int code, char* out);
 // The notice of an exchange result code; "" for 0.
 const char* UploadErrorText(int code);
 void SetUploadErrorNotice(int code, char* out);
+
+// Whether the request's identity may change the local directory: the page
+// level "contacts-basic" and the given item's level (a ShowLevel item name,
+// or null for the page alone) must both allow a change.
+bool MayChangeDirectory(HttpRequest* request, const char* item);
+// The notice for an identity that may not.
+void RefuseDirectoryChange(HttpResponse* response);
 
 // The manager, after taking in the changes other processes marked in
 // "/tmp/contact_update_mark.ini" (and clearing the mark).

@@ -116,9 +116,23 @@ int ContactsFileOperatorServlet::onRequest(HttpRequest* request, HttpResponse* r
         {"importcsv", &ContactsFileOperatorServlet::importCSV},
         {"exportcvs", &ContactsFileOperatorServlet::downloadContactCSVFile},
     };
+    // The item of the directory page that offers each action.
+    static const char* const kItems[][2] = {
+        {"importxml", "LocalbtnImportXML"}, {"exportxml", "LocalbtnExportXML"},
+        {"uploadcvs", "LocalbtnImportCSV"}, {"importcsv", "LocalbtnImportCSV"},
+        {"exportcvs", "LocalbtnExportCSV"},
+    };
     response->setContentType("text/html");
-    if (request->getParameter("q") && IsInTalking(response))
+    const char* q = request->getParameter("q");
+    if (q && IsInTalking(response))
         return 1;
+    for (const auto& item : kItems) {
+        if (q && strcmp(q, item[0]) == 0 &&
+            (!MayChangeDirectory(request, "LocalImportExportContacts") || !MayChangeDirectory(request, item[1]))) {
+            RefuseDirectoryChange(response);
+            return 1;
+        }
+    }
     return DispatchPageAction(this, request, response, kActions);
 }
 
@@ -150,6 +164,7 @@ int ContactsFileOperatorServlet::uploadContactXMLFile(HttpRequest* request, Http
     NS_DIRECTORY::CContactLocalManager* manager = NS_DIRECTORY::CContactLocalManager::GetInstance();
     manager->ReloadGroupXml();
     manager->ReloadContactXml();
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=0");
     log_log(2, 6, "Import XML addressbook success!\n");
     return 1;
@@ -414,6 +429,7 @@ int ContactsFileOperatorServlet::importCSV(HttpRequest* request, HttpResponse* r
     }
     unlink(phonePath(kExchangeFile).c_str());
     NS_DIRECTORY::CContactLocalManager::GetInstance()->ReloadGroupXml();
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contactsbasic&q=load&num=1&group=");
     log_log(2, 6, "importCSV success!\n");
     return 1;

@@ -26,6 +26,7 @@ await runBrowserTest(async (page, base) => {
   await page.locator("#DisplayName").fill("Zoë \"Z\" <Ward>");
   await page.locator("#OfficeNum").fill("2001");
   await Promise.all([page.waitForURL(/[?&]q=load/), page.locator("#saveContact").click()]);
+  check(await page.locator(".saved").isVisible(), "the page says the contact was saved");
   const row = page.locator("table.contact-list tbody tr").first();
   check((await row.locator("td.name").textContent()) === "Zoë \"Z\" <Ward>", "the new contact is listed by its name");
   check((await row.getAttribute("data-photo")) === photoName, "the contact keeps its photo");

@@ -169,6 +169,35 @@ TEST_F(ContactsPages, CsvRowsBelongToTheSessionThatUploadedThem)
     page.destory();
 }
 
+TEST_F(ContactsPages, LevelsDecideWhoMayChange)
+{
+    root.write("/config/system/config.cfg", "contacts-basic=1\nLocalOptContacts=2\nLocalbtnExportCSV=0\n");
+    struct Case {
+        const char* identity;
+        const char* url;
+        bool allowed;
+    } cases[] = {
+        {"user", "/servlet?p=contactsbasic&q=addgroup&GroupInfo=A", false},
+        {"var", "/servlet?p=contactsbasic&q=addgroup&GroupInfo=B", true},
+        {"user", "/servlet?p=contactsbasic&q=load", true},
+        {"admin", "/servlet?p=contacts-preview&q=exportcvs", false},
+    };
+    ContactsBasicServlet basic;
+    ContactsFileOperatorServlet files;
+    for (const Case& c : cases) {
+        FakeRequest request(c.url);
+        request.login(c.identity);
+        FakeResponse response;
+        if (std::string(c.url).find("contacts-preview") != std::string::npos)
+            files.onRequest(&request, &response);
+        else
+            basic.onRequest(&request, &response);
+        bool refused = VarOf(response.varlist(), "noticeLabel").find("jurisdiction") != std::string::npos;
+        EXPECT_EQ(c.allowed, !refused) << c.identity << " " << c.url;
+    }
+    EXPECT_EQ(std::string::npos, root.read("/config/data/contact_group_list.xml").find("\"A\""));
+}
+
 TEST_F(ContactsPages, ChangesAreAnnouncedAndRefusedDuringACall)
 {
     BusPeer phone({"app_vpPhone"});
