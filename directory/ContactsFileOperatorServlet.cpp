@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include "directory/ContactsCommon.h"
+#include "directory/DirectoryMenu.h"
 #include "frame/frame.h"
 #include "platform/contactmanager.h"
 #include "platform/msgids.h"
@@ -294,7 +295,7 @@ int ContactsFileOperatorServlet::uploadContactCSVFile(HttpRequest* request, Http
     std::string fileName = values[1] ? values[1] : "";
     std::string columnCount = std::to_string(columns);
     varlist = TMPL_add_var(varlist, "filename", EscapeHtml(fileName).c_str(), "colcount", columnCount.c_str(), 0);
-    varlist = AddShowLevel(varlist, request, nullptr, 0, nullptr, 0);
+    varlist = AddDirectoryShowLevel(varlist, request, "contacts-basic", nullptr, 0);
     RenderPage(response, "contacts-preview.htm", varlist);
     log_log(2, 6, "Import CSV addressbook Success!\n");
     return 1;
