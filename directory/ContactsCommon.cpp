@@ -89,6 +89,7 @@ bool MayChangeDirectory(HttpRequest* request, const char* item)
 void RefuseDirectoryChange(HttpResponse* response)
 {
     SetNoticePage(response, false, "contactsbasic", "Error:You don't have enough jurisdiction!");
+    response->sendError(403);
 }
 
 NS_DIRECTORY::CContactLocalManager* ContactManagerUpToDate()

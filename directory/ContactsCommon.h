@@ -28,7 +28,8 @@ void SetUploadErrorNotice(int code, char* out);
 // level "contacts-basic" and the given item's level (a ShowLevel item name,
 // or null for the page alone) must both allow a change.
 bool MayChangeDirectory(HttpRequest* request, const char* item);
-// The notice for an identity that may not.
+// The notice for an identity that may not, with the status 403, as the
+// frame answers refused file actions.
 void RefuseDirectoryChange(HttpResponse* response);
 
 // The manager, after taking in the changes other processes marked in
