@@ -351,10 +351,14 @@ int ContactsBasicServlet::moveContact(HttpRequest* request, HttpResponse* respon
     }
     CContactLocalManager* manager = CContactLocalManager::GetInstance();
     ZRList<std::string> names;
-    int result = -1;
     ContactGroupData target;
-    if (getContactNameList(names, rows, DecimalOr(oldGroup, 0, INT32_MIN, INT32_MAX)) && manager &&
-        manager->GetGroupDataByID(&target, DecimalOr(newGroup, -1, INT32_MIN, INT32_MAX)))
+    // Each failure names itself: -1 would read "Group already existed!".
+    int result = NS_DIRECTORY::kContactNotExisted;
+    if (!getContactNameList(names, rows, DecimalOr(oldGroup, 0, INT32_MIN, INT32_MAX)) || !manager)
+        result = manager ? NS_DIRECTORY::kContactNotExisted : NS_DIRECTORY::kNoContactManager;
+    else if (!manager->GetGroupDataByID(&target, DecimalOr(newGroup, -1, INT32_MIN, INT32_MAX)))
+        result = NS_DIRECTORY::kGroupNotExisted;
+    else
         result = manager->MoveListToGroup(names, target.name);
     if (RefusedWith(response, result))
         return 1;

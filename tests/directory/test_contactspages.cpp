@@ -217,6 +217,7 @@ TEST_F(ContactsPages, ChangesAreAnnouncedAndRefusedDuringACall)
         {"q=deletegroup&GroupInfo=Crew", "8/1 8/2", "/servlet?p=contactsbasic&q=load&num=1&group=0"},
         {"q=delete&record=*&group=1", "8/2", "/servlet?p=contactsbasic&q=load&num=1&group=1"},
         {"q=add&DisplayName=&ConGroup=0", "", ""},  // refused: no name
+        {"q=moveto&record=1&oldgroup=0&newgroup=99", "", ""},
     };
     for (const Case& c : cases) {
         phone.clear();
