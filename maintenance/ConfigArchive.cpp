@@ -73,6 +73,18 @@ std::string BelowTop(const std::string& name, Layout layout)
     return rest;
 }
 
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The platform's lock files belong to the processes holding them, and an
+// import's temporaries to that import: neither is part of a configuration.
+bool IsLockOrTemp(const std::string& name)
+{
+    return EndsWith(name, ".lock") || EndsWith(name, kTempSuffix);
+}
+
 struct Node {
     std::string rel;  // "" for the top
     struct stat info;
@@ -89,7 +101,8 @@ bool ListTree(const std::string& realDir, const std::string& rel, int depth, std
         return false;
     std::vector<std::string> names;
     while (dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 &&
+            !IsLockOrTemp(entry->d_name))
             names.push_back(entry->d_name);
     }
     closedir(dir);

@@ -37,6 +37,9 @@ Layout CheckArchive(const std::string& realPath, std::string& reason);
 // failure; what was unpacked so far stays for the caller to remove.
 bool ExtractArchive(const std::string& realPath, Layout layout, const std::string& realDir);
 
+// The tree walks below leave out the platform's lock files ("*.lock") and
+// an import's own temporaries.
+
 // Writes a POSIX tar of the folder realBase/top, every name beginning with
 // top + "/", folders first, in name order. Regular files and folders only.
 bool WriteTar(const std::string& realOut, const std::string& realBase, const std::string& top);

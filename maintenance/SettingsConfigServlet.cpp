@@ -294,10 +294,12 @@ int SettingsConfigServlet::exportConfigAction(HttpRequest* request, HttpResponse
 {
     if (IsInTalking(response))
         return 1;
-    // The export form may carry the choice of leaving the passwords out.
-    const char* clear = request->getParameter("ExportCFGClearPWD");
-    if (clear && (!strcmp(clear, "0") || !strcmp(clear, "1")))
-        writeConfigOperate(FILETYPE_GLOBAL, "ExportCFGClearPWD", clear, 0);
+    // The export form carries the choice of leaving the passwords out (an
+    // unticked box sends nothing); a bare link keeps the stored choice.
+    if (request->getParameter("exportForm")) {
+        const char* clear = request->getParameter("ExportCFGClearPWD");
+        writeConfigOperate(FILETYPE_GLOBAL, "ExportCFGClearPWD", clear && !strcmp(clear, "1") ? "1" : "0", 0);
+    }
     return exportConfig(request, response);
 }
 

@@ -144,6 +144,9 @@ bool configParser_IsSecretSetting(const char* name)
     size_t dot = field.find('.');
     if (dot != std::string::npos)
         field.erase(dot);
+    // Settings that only look like secrets: the export's own flag.
+    if (field == "ExportCFGClearPWD")
+        return false;
     // A bare "password" is the access level of the password page, not one.
     for (const char* word : {"password", "passwd", "pwd", "pin"})
         if (EndsWithNoCase(field, word))

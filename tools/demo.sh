@@ -41,6 +41,9 @@ install_root() {
     cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
     [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
     cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
+    # The factory folder's entries name what a configuration export holds.
+    mkdir -p "$ROOT"/phone/factory/system "$ROOT"/phone/factory/data "$ROOT"/phone/factory/user \
+             "$ROOT"/phone/factory/certs
     # The screen capture tool is firmware too.
     install -D -m 0755 -- "$UTRAC" "$ROOT/boot/bin/utrac"
 }

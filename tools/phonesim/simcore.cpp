@@ -20,6 +20,7 @@
 #include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
+#include "tools/phonesim/simdiagnostics.h"
 
 namespace phonesim {
 
@@ -220,6 +221,21 @@ int SimState::expansionLayout() const
     return static_cast<int>((count & 0xF) | ((kind & 0xFFFFFF) << 4));
 }
 
+bool SimState::overrides(unsigned int id) const
+{
+    for (const auto& entry : entries_) {
+        long long number = 0;
+        bool valid = false;
+        if (entry.first.compare(0, 6, "reply/") == 0 && parseNumber(entry.first.substr(6), number) &&
+            static_cast<unsigned int>(number) == id) {
+            replyFromText(entry.second, valid);
+            if (valid)
+                return true;
+        }
+    }
+    return false;
+}
+
 Reply SimState::answer(const BusMessage& message) const
 {
     Reply reply;
@@ -314,11 +330,13 @@ Reply PhoneSim::handle(const BusMessage& message)
 {
     if (message.kind != "broadcast" || broadcasts_.firstSight(message.senderPid, message.serial))
         appendLog(BusLogLine(message));
-    if (message.kind != "send")
-        return Reply{false, 0};
     SimState state;
     state.load(statePath_);
-    Reply reply = state.answer(message);
+    Reply played;
+    bool mine = PlayDiagnostics(message, state, played);
+    if (message.kind != "send")
+        return Reply{false, 0};
+    Reply reply = mine && !state.overrides(message.id) ? played : state.answer(message);
     WriteAnswerFiles(message, reply.answer, reply.value);
     return reply;
 }
