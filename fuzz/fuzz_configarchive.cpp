@@ -15,24 +15,26 @@
 
 namespace {
 
-const std::string& WorkDir()
+// A plain array: it outlives every exit handler, unlike a static string.
+char workDir[] = "/tmp/fuzz-configarchive-XXXXXX";
+
+std::string WorkDir()
 {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/fuzz-configarchive-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (!made)
+    static const bool made = [] {
+        if (!mkdtemp(workDir))
             abort();
-        atexit([] { ConfigArchive::RemoveTree(WorkDir()); });
-        return std::string(made);
+        atexit([] { ConfigArchive::RemoveTree(workDir); });
+        return true;
     }();
-    return dir;
+    (void)made;
+    return workDir;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string& work = WorkDir();
+    const std::string work = WorkDir();
     const std::string archive = work + "/upload.tar";
     const std::string out = work + "/out";
     if (!writeFileAtomic(archive, std::string(reinterpret_cast<const char*>(data), size)))
