@@ -81,6 +81,11 @@ bool TakeUpload(HttpRequest* request, const char* field, const char* target)
     const char** values = request->getParameterValues(field);
     if (!values || !values[0])
         return false;
+    // The body holds the archive and a little form text around it.
+    if (static_cast<long long>(request->getContentLength()) > ConfigArchive::kMaxArchiveBytes + 65536) {
+        unlink(phonePath(values[0]).c_str());
+        return false;
+    }
     if (RenameUploadFile(values[0], target))
         return true;
     unlink(phonePath(values[0]).c_str());
@@ -371,6 +376,16 @@ int SettingsConfigServlet::writeConfig(HttpRequest* request, HttpResponse* respo
 {
     if (IsInTalking(response))
         return 1;
+    // Levels are 0 (least) to 7 (debug); anything else is not stored.
+    int level = 0;
+    for (const char* field : {"ServerLogLevel", "SysLogLevel"}) {
+        const char* value = request->getParameter(field);
+        if (value && !ParseDecimalInt(value, 0, 7, level)) {
+            log_log(2, 4, "settings-config: %s refused\n", field);
+            SetNoticePage(response, false, kPage, "Error:Invalid log level!");
+            return 0;
+        }
+    }
     writeConfigOperate(FILETYPE_GLOBAL, kSyslogFields, CountOf(kSyslogFields), request, 0);
     writeConfigOperate(FILETYPE_GLOBAL, "SysLogLevel", request, 0);
     const char* reboot = request->getParameter("reboot");
