@@ -135,8 +135,8 @@ void SetTimes(int fd, const std::string& path, time_t seconds, long nanoseconds)
 }
 
 // Copies one regular file to a new file (which must not exist) with the
-// source's mode and times.
-bool CopyFile(const std::string& from, const std::string& to, const struct stat& info)
+// source's mode and times; with sync it is on disk before this returns.
+bool CopyFile(const std::string& from, const std::string& to, const struct stat& info, bool sync)
 {
     int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (in < 0)
@@ -160,7 +160,7 @@ bool CopyFile(const std::string& from, const std::string& to, const struct stat&
     }
     fchmod(out, info.st_mode & 0777);
     SetTimes(out, to, info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-    ok = fsync(out) == 0 && ok;
+    ok = (!sync || fsync(out) == 0) && ok;
     ok = close(out) == 0 && ok;
     close(in);
     if (!ok)
@@ -366,14 +366,14 @@ bool WriteTar(const std::string& realOut, const std::string& realBase, const std
     return ok;
 }
 
-bool CopyTree(const std::string& realFrom, const std::string& realTo)
+bool CopyTree(const std::string& realFrom, const std::string& realTo, bool sync)
 {
     struct stat info;
     if (lstat(realFrom.c_str(), &info) != 0)
         return false;
     if (S_ISREG(info.st_mode)) {
         unlink(realTo.c_str());
-        return CopyFile(realFrom, realTo, info);
+        return CopyFile(realFrom, realTo, info, sync);
     }
     if (!S_ISDIR(info.st_mode))
         return true;
@@ -388,7 +388,7 @@ bool CopyTree(const std::string& realFrom, const std::string& realTo)
             chmod(to.c_str(), node.info.st_mode & 0777);
         } else {
             unlink(to.c_str());
-            if (!CopyFile(realFrom + "/" + node.rel, to, node.info))
+            if (!CopyFile(realFrom + "/" + node.rel, to, node.info, sync))
                 return false;
         }
     }
@@ -452,20 +452,30 @@ bool OverlayTree(const std::string& realStaged, const std::string& realTarget)
         } else {
             std::string temp = to + kTempSuffix;
             unlink(temp.c_str());
-            ok = CopyFile(realStaged + "/" + node.rel, temp, node.info);
+            ok = CopyFile(realStaged + "/" + node.rel, temp, node.info, false);
             if (ok)
                 written.emplace_back(temp, to);
         }
         if (!ok)
             break;
     }
-    if (!ok) {
+    auto rollBack = [&]() {
         for (const auto& file : written)
             unlink(file.first.c_str());
         for (auto it = madeDirs.rbegin(); it != madeDirs.rend(); ++it)
             rmdir(it->c_str());
         return false;
-    }
+    };
+    if (!ok)
+        return rollBack();
+    // Every new file is on disk before the first one takes its place; one
+    // sync of the file system costs what a single file's fsync does.
+    int fd = open(realTarget.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ok = fd >= 0 && syncfs(fd) == 0;
+    if (fd >= 0)
+        close(fd);
+    if (!ok)
+        return rollBack();
     for (const auto& file : written)
         ok = rename(file.first.c_str(), file.second.c_str()) == 0 && ok;
     return ok;

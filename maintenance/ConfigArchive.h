@@ -47,7 +47,9 @@ bool WriteTar(const std::string& realOut, const std::string& realBase, const std
 // Copies a file or a folder with everything below it (regular files and
 // folders; links and devices are left out), keeping modes and times. The
 // target's parent must exist; an existing target folder is merged into.
-bool CopyTree(const std::string& realFrom, const std::string& realTo);
+// With sync every file is on disk before it returns; a staging copy that is
+// thrown away after use need not wait for that.
+bool CopyTree(const std::string& realFrom, const std::string& realTo, bool sync = true);
 // Removes a file or a folder with everything below it (links are removed,
 // never followed). True when nothing is left.
 bool RemoveTree(const std::string& realPath);

@@ -213,7 +213,7 @@ int exportConfig(HttpRequest* request, HttpResponse* response)
                 if (name == "." || name == ".." || !Exists((std::string(kConfigDir) + "/" + name).c_str()))
                     continue;
                 staged = ConfigArchive::CopyTree(phonePath(std::string(kConfigDir) + "/" + name),
-                                                 staging + "/" + name) && staged;
+                                                 staging + "/" + name, false) && staged;
             }
             closedir(factory);
             ConfigArchive::RemoveTree(staging + "/certs");
