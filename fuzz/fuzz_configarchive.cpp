@@ -11,6 +11,7 @@
 #include <string>
 
 #include "maintenance/ConfigArchive.h"
+#include "platform/archive.h"
 #include "platform/paths.h"
 
 namespace {
@@ -23,7 +24,7 @@ std::string WorkDir()
     static const bool made = [] {
         if (!mkdtemp(workDir))
             abort();
-        atexit([] { ConfigArchive::RemoveTree(workDir); });
+        atexit([] { removeTree(workDir); });
         return true;
     }();
     (void)made;
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ConfigArchive::Layout layout = ConfigArchive::CheckArchive(archive, reason);
     if (layout != ConfigArchive::Layout::None)
         ConfigArchive::ExtractArchive(archive, layout, out);
-    ConfigArchive::RemoveTree(out);
+    removeTree(out);
     DIR* dir = opendir(work.c_str());
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;

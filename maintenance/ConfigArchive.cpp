@@ -401,28 +401,6 @@ bool CopyTree(const std::string& realFrom, const std::string& realTo, bool sync)
     return true;
 }
 
-bool RemoveTree(const std::string& realPath)
-{
-    struct stat info;
-    if (lstat(realPath.c_str(), &info) != 0)
-        return errno == ENOENT;
-    if (!S_ISDIR(info.st_mode))
-        return unlink(realPath.c_str()) == 0;
-    DIR* dir = opendir(realPath.c_str());
-    if (!dir)
-        return false;
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-            names.push_back(entry->d_name);
-    }
-    closedir(dir);
-    bool ok = true;
-    for (const std::string& name : names)
-        ok = RemoveTree(realPath + "/" + name) && ok;
-    return rmdir(realPath.c_str()) == 0 && ok;
-}
-
 bool OverlayTree(const std::string& realStaged, const std::string& realTarget)
 {
     std::vector<Node> nodes;

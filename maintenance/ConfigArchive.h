@@ -50,9 +50,6 @@ bool WriteTar(const std::string& realOut, const std::string& realBase, const std
 // With sync every file is on disk before it returns; a staging copy that is
 // thrown away after use need not wait for that.
 bool CopyTree(const std::string& realFrom, const std::string& realTo, bool sync = true);
-// Removes a file or a folder with everything below it (links are removed,
-// never followed). True when nothing is left.
-bool RemoveTree(const std::string& realPath);
 
 // Lays the staged tree over the target: every staged file replaces the
 // target's file of the same name, every staged folder is merged. Files

@@ -16,6 +16,7 @@
 
 #include "frame/frame.h"
 #include "maintenance/ConfigArchive.h"
+#include "platform/archive.h"
 #include "platform/etl.h"
 #include "platform/fileutil.h"
 #include "platform/msgids.h"
@@ -99,8 +100,8 @@ bool StageArchive(const char* archivePhonePath)
 {
     std::string archive = phonePath(archivePhonePath);
     std::string staging = phonePath(kStaging);
-    ConfigArchive::RemoveTree(staging);
-    ConfigArchive::RemoveTree(phonePath(kOldStaging));
+    removeTree(staging);
+    removeTree(phonePath(kOldStaging));
     std::string reason;
     ConfigArchive::Layout layout = ConfigArchive::CheckArchive(archive, reason);
     if (layout == ConfigArchive::Layout::None) {
@@ -109,14 +110,14 @@ bool StageArchive(const char* archivePhonePath)
     }
     if (!ConfigArchive::ExtractArchive(archive, layout, staging)) {
         log_log(2, 3, "config archive could not be unpacked\n");
-        ConfigArchive::RemoveTree(staging);
+        removeTree(staging);
         return false;
     }
     struct stat info;
     std::string htpasswd = staging + "/htpasswd";
     if (lstat(htpasswd.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
         (!makeDirs(staging + "/data") || !ConfigArchive::CopyTree(htpasswd, staging + "/data/htpasswd"))) {
-        ConfigArchive::RemoveTree(staging);
+        removeTree(staging);
         return false;
     }
     return true;
@@ -206,7 +207,7 @@ int exportConfig(HttpRequest* request, HttpResponse* response)
         mutex.Lock(-1);
         DIR* factory = opendir(phonePath(kFactoryDir).c_str());
         if (factory) {
-            ConfigArchive::RemoveTree(staging);
+            removeTree(staging);
             staged = makeDirs(staging);
             while (dirent* entry = readdir(factory)) {
                 std::string name = entry->d_name;
@@ -216,7 +217,7 @@ int exportConfig(HttpRequest* request, HttpResponse* response)
                                                  staging + "/" + name, false) && staged;
             }
             closedir(factory);
-            ConfigArchive::RemoveTree(staging + "/certs");
+            removeTree(staging + "/certs");
             unlink((staging + "/system/autop_code.cfg").c_str());
         }
         mutex.Unlock();
@@ -227,7 +228,7 @@ int exportConfig(HttpRequest* request, HttpResponse* response)
         staged = configParser_CleanPassword("/tmp/factory/", "/config/") == 0;
     if (staged)
         staged = ConfigArchive::WriteTar(archive, phonePath("/tmp"), "factory");
-    ConfigArchive::RemoveTree(staging);
+    removeTree(staging);
     FILE* file = staged ? OpenPhoneFile(kExportFile) : nullptr;
     if (!file) {
         log_log(2, 4, "exportConfig: failed to open file\n");
@@ -353,7 +354,7 @@ int SettingsConfigServlet::importConfig(HttpRequest* request, HttpResponse* resp
         mutex.Unlock();
         mutex.CloseMutex();
     }
-    ConfigArchive::RemoveTree(phonePath(kStaging));
+    removeTree(phonePath(kStaging));
     if (!replaced) {
         writeConfigOperate(FILETYPE_GLOBAL, "UpdateStatus", status.c_str(), 0);
         log_log(2, 3, "Import config failed: the configuration was left as it was\n");
@@ -413,20 +414,11 @@ int SettingsConfigServlet::importFactory(HttpRequest* request, HttpResponse* res
     // The old custom factory goes only once the new one is complete beside it.
     std::string target = phonePath(kCustomFactory);
     std::string fresh = target + ".new";
-    std::string old = target + ".old";
-    ConfigArchive::RemoveTree(fresh);
-    ConfigArchive::RemoveTree(old);
+    removeTree(fresh);
     bool ok = staged && makeDirs(phonePath("/data")) &&
-              ConfigArchive::CopyTree(phonePath(kStaging), fresh);
-    ConfigArchive::RemoveTree(phonePath(kStaging));
-    if (ok && access(target.c_str(), F_OK) == 0)
-        ok = rename(target.c_str(), old.c_str()) == 0;
-    if (ok && rename(fresh.c_str(), target.c_str()) != 0) {
-        rename(old.c_str(), target.c_str());
-        ok = false;
-    }
-    ConfigArchive::RemoveTree(fresh);
-    ConfigArchive::RemoveTree(old);
+              ConfigArchive::CopyTree(phonePath(kStaging), fresh) && replaceFolder(fresh, target);
+    removeTree(phonePath(kStaging));
+    removeTree(fresh);
     if (!ok) {
         SetNoticePage(response, false, kPage, kImportError);
         return 0;
@@ -440,7 +432,7 @@ int SettingsConfigServlet::deleteFactory(HttpRequest*, HttpResponse* response)
 {
     if (IsInTalking(response))
         return 1;
-    if (Exists(kCustomFactory) && ConfigArchive::RemoveTree(phonePath(kCustomFactory)))
+    if (Exists(kCustomFactory) && removeTree(phonePath(kCustomFactory)))
         SetNoticePage(response, false, kPage, kDeleteOk);
     else
         SetNoticePage(response, false, kPage, kNoFactory);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "maintenance/ConfigArchive.h"
+#include "platform/archive.h"
 #include "platform/password.h"
 #include "tests/support/testroot.h"
 
@@ -130,7 +131,7 @@ TEST(ConfigArchive, BothLayoutsUnpackWithoutTheirTop)
         std::string reason;
         Layout layout = CheckArchive(tar, reason);
         ASSERT_EQ(layout, old ? Layout::PhoneFactory : Layout::Factory) << reason;
-        RemoveTree(root.real("/out"));
+        removeTree(root.real("/out"));
         ASSERT_TRUE(ExtractArchive(tar, layout, root.real("/out")));
         EXPECT_EQ(root.read("/out/system/config.cfg"), "a=1\n");
         EXPECT_EQ(root.read("/out/htpasswd"), "admin:x\n");
@@ -149,7 +150,7 @@ TEST(ConfigArchive, OverlayReplacesWholeOrNothing)
     EXPECT_FALSE(OverlayTree(root.real("/staged"), root.real("/config")));
     EXPECT_EQ(root.read("/config/system/config.cfg"), "old\n");
     EXPECT_FALSE(root.exists("/config/data/new.xml"));
-    RemoveTree(root.real("/staged/data/keep.xml"));
+    removeTree(root.real("/staged/data/keep.xml"));
     ASSERT_TRUE(OverlayTree(root.real("/staged"), root.real("/config")));
     EXPECT_EQ(root.read("/config/system/config.cfg"), "new\n");
     EXPECT_EQ(root.read("/config/data/new.xml"), "added\n");
