@@ -286,7 +286,10 @@ std::string DefaultStateText()
            "[reply]\n"
            "; <message id> = answer to that send (none: no answer), default = any other\n"
            "; 0x3001F = 0 fails the configuration export (none: it times out)\n"
-           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n";
+           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n"
+           "\n"
+           "[autop]\n"
+           "; running = 1 makes autoServer report a provisioning run (0xA0001)\n";
 }
 
 bool PhoneSim::start(std::string& error)
