@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "maintenance/ConfigArchive.h"
 #include "platform/archive.h"
@@ -281,6 +282,17 @@ int SettingsConfigServlet::onRequest(HttpRequest* request, HttpResponse* respons
         {"stopcapture", &SettingsConfigServlet::stopCapture},
         {"exportcapture", &SettingsConfigServlet::exportCapture},
     };
+    // Everything but the page itself moves configuration or captures in or
+    // out: only an identity that may change the page may do it.
+    const char* action = request->getParameter("q");
+    if (action && strcmp(action, "load") != 0 && strcmp(action, "write") != 0 &&
+        GetPageAccess(request) != FieldAccess::Change) {
+        response->setContentType("text/html");
+        log_log(2, 4, "settings-config: %s refused to %s\n", action, *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody");
+        SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
+        response->sendError(403);
+        return 0;
+    }
     return DispatchPageAction(this, request, response, kActions);
 }
 
@@ -377,25 +389,18 @@ int SettingsConfigServlet::writeConfig(HttpRequest* request, HttpResponse* respo
 {
     if (IsInTalking(response))
         return 1;
-    // Levels are 0 (least) to 7 (debug); anything else is not stored.
-    int level = 0;
-    for (const char* field : {"ServerLogLevel", "SysLogLevel"}) {
-        const char* value = request->getParameter(field);
-        if (value && !ParseDecimalInt(value, 0, 7, level)) {
-            log_log(2, 4, "settings-config: %s refused\n", field);
-            SetNoticePage(response, false, kPage, "Error:Invalid log level!");
-            return 0;
-        }
-    }
-    writeConfigOperate(FILETYPE_GLOBAL, kSyslogFields, CountOf(kSyslogFields), request, 0);
-    writeConfigOperate(FILETYPE_GLOBAL, "SysLogLevel", request, 0);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kSyslogFields, CountOf(kSyslogFields));
+    write.add(FILETYPE_GLOBAL, "SysLogLevel");
+    if (!write.save())
+        return write.reshow(response, this, &SettingsConfigServlet::loadConfig);
     const char* reboot = request->getParameter("reboot");
     if (reboot && !strcmp(reboot, "true")) {
         SetNoticePage(response, true, kPage, "Rebooting , please wait ...");
         sysReboot(-1);
         return 1;
     }
-    response->sendRedirect(kLoadUrl);
+    write.done(response);
     return 1;
 }
 

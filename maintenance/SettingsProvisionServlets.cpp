@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "platform/msgids.h"
 #include "platform/netinfo.h"
@@ -65,16 +66,13 @@ TMPL_varlist* AddSecretMasks(TMPL_varlist* varlist, const char* const* names, in
 
 }  // namespace
 
-int WriteSecretFields(HttpRequest* request, const char* const* names, int count)
+void AddSecretFields(PageWrite& write, HttpRequest* request, const char* const* names, int count)
 {
-    int changed = 0;
     for (int i = 0; i < count; ++i) {
         const char* value = request->getParameter(names[i]);
-        if (value && strcmp(value, kMask) != 0 &&
-            writeConfigOperate(FILETYPE_GLOBAL, names[i], value, 0) == 1)
-            changed = 1;
+        if (value && strcmp(value, kMask) != 0)
+            write.add(FILETYPE_GLOBAL, names[i]);
     }
-    return changed;
 }
 
 int SettingsAutoProvisionServlet::onRequest(HttpRequest* request, HttpResponse* response)
@@ -110,14 +108,17 @@ int SettingsAutoProvisionServlet::writeConfig(HttpRequest* request, HttpResponse
         response->sendError(400);
         return 0;
     }
-    writeConfigOperate(FILETYPE_GLOBAL, kAutopWrite, CountOf(kAutopWrite), request, 0);
-    WriteSecretFields(request, kAutopSecrets, CountOf(kAutopSecrets));
+    PageWrite write(request, "settings-autop");
+    write.add(FILETYPE_GLOBAL, kAutopWrite, CountOf(kAutopWrite));
+    AddSecretFields(write, request, kAutopSecrets, CountOf(kAutopSecrets));
+    if (!write.save())
+        return write.reshow(response, this, &SettingsAutoProvisionServlet::loadConfig);
     if (!strcmp(now, "true")) {
         msgPostMsgToThread(msgGetThreadByName("autoServer"), kMsgProvisionStart, 0, 0);
         SetNoticePage(response, true, "settings-autop", "Configuration updating ...");
         log_log(2, 6, "autop now...\n");
     } else {
-        RedirectToLoad(response, "settings-autop");
+        write.done(response);
     }
     log_log(2, 6, "Setting autoProvision has been changed!\n");
     return 1;
@@ -169,12 +170,14 @@ int SettingsTr069Servlet::writeConfig(HttpRequest* request, HttpResponse* respon
     log_log(2, 6, "Setting Tr069 writeConfig start...\n");
     if (IsInTalking(response))
         return 1;
-    int changed = WriteSecretFields(request, kTr069Secrets, CountOf(kTr069Secrets));
-    if (writeConfigOperate(FILETYPE_GLOBAL, kTr069Fields, CountOf(kTr069Fields), request, 0) == 1)
-        changed = 1;
-    if (changed)
+    PageWrite write(request, "settings-tr069");
+    AddSecretFields(write, request, kTr069Secrets, CountOf(kTr069Secrets));
+    write.add(FILETYPE_GLOBAL, kTr069Fields, CountOf(kTr069Fields));
+    if (!write.save())
+        return write.reshow(response, this, &SettingsTr069Servlet::loadConfig);
+    if (write.anyChanged())
         msgBroadpostThreadMsg(kMsgConfigChanged, kChangedTr069, 0);
-    RedirectToLoad(response, "settings-tr069");
+    write.done(response);
     log_log(2, 6, "Setting Tr069 has been changed!\n");
     return 1;
 }

@@ -4,6 +4,8 @@
 
 #include "frame/http.h"
 
+class PageWrite;
+
 class SettingsAutoProvisionServlet : public HttpServlet {
 public:
     void init() override {}
@@ -28,6 +30,6 @@ public:
     TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
 };
 
-// Writes each secret field the request carries unless it is the mask
-// "********" (or absent); 1 when a stored value changed.
-int WriteSecretFields(HttpRequest* request, const char* const* names, int count);
+// Queues each secret field the request carries unless it is the mask
+// "********", which keeps the stored secret.
+void AddSecretFields(PageWrite& write, HttpRequest* request, const char* const* names, int count);

@@ -162,4 +162,22 @@ TEST_F(MaintenancePage, Tr069BroadcastsOnlyAChangeAndExpandsThePlaceholder)
     EXPECT_EQ(Stored("TR069ServerPassword"), "acs");
 }
 
+
+TEST_F(MaintenancePage, OnlyWhoMayChangeThePageMovesConfigurationInOrOut)
+{
+    root.write("/phone/factory/system/.keep", "");
+    configParser_SetConfigString("AccountPassword.0", "1001");
+    configParser_SetConfigString("settings-config", "3");
+    for (const char* action : {"export", "exportsyslog", "exportcapture", "delFactory", "startcapture"}) {
+        SettingsConfigServlet page;
+        FakeRequest request(std::string("/servlet?p=settings-config&q=") + action);
+        request.login("user");
+        FakeResponse response;
+        page.onRequest(&request, &response);
+        EXPECT_EQ(response.status, 403) << action;
+        EXPECT_EQ(response.body.find("1001"), std::string::npos) << action;
+    }
+    EXPECT_EQ(countOf(kMsgCaptureStart), 0u);
+}
+
 }  // namespace

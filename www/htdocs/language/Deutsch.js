@@ -337,8 +337,7 @@ Object.assign(LANG, {
   "Error:Import config error!": "Fehler: Die Konfiguration konnte nicht importiert werden!",
   "Success:Import your factory config OK!": "Die eigene Werkskonfiguration wurde importiert.",
   "Success:Delete user factory config OK!": "Die eigene Werkskonfiguration wurde gel\u00f6scht.",
-  "Error:User factory config doesn't exist!": "Fehler: Es gibt keine eigene Werkskonfiguration!",
-  "Error:Invalid log level!": "Fehler: Ung\u00fcltige Protokollstufe!"
+  "Error:User factory config doesn't exist!": "Fehler: Es gibt keine eigene Werkskonfiguration!"
 });
 /* Front door: save results, field rules, errors. */
 var LANG_CODE = "de";
