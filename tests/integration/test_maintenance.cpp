@@ -88,10 +88,6 @@ protected:
     {
         Stack::Options options;
         options.testPages = false;
-        options.prepare = [](TestRoot& root) {
-            for (const char* entry : {"system", "data", "user", "certs"})
-                fs::create_directories(root.real("/phone/factory/") + entry);
-        };
         return options;
     }
 
