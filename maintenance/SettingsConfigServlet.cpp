@@ -285,13 +285,10 @@ int SettingsConfigServlet::onRequest(HttpRequest* request, HttpResponse* respons
     // Everything but the page itself moves configuration or captures in or
     // out: only an identity that may change the page may do it.
     const char* action = request->getParameter("q");
-    if (action && strcmp(action, "load") != 0 && strcmp(action, "write") != 0 &&
-        GetPageAccess(request) != FieldAccess::Change) {
+    if (action && strcmp(action, "load") != 0 && strcmp(action, "write") != 0) {
         response->setContentType("text/html");
-        log_log(2, 4, "settings-config: %s refused to %s\n", action, *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody");
-        SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
-        response->sendError(403);
-        return 0;
+        if (!MayChangePage(request, response))
+            return 0;
     }
     return DispatchPageAction(this, request, response, kActions);
 }
