@@ -17,7 +17,9 @@ fi
 
 WORK=$(mktemp -d /tmp/phoneweb-bench-config-XXXXXX)
 ROOT=$WORK/root
-PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+PORT=$(free_port)
+HTTPS_PORT=$(free_port)
 DEMO=
 cleanup() {
     [ -n "$DEMO" ] && kill -TERM "$DEMO" 2>/dev/null && wait "$DEMO" 2>/dev/null
@@ -52,7 +54,7 @@ done
 } > "$ROOT/config/data/contactData.xml"
 for a in $(seq 0 15); do printf '[account]\nSIPServerHost=pbx%s.example.com\n' "$a" > "$ROOT/config/user/voip/sipAccount$a.cfg"; done
 
-PHONEWEB_BUILD=$BUILD "$HERE/tools/demo.sh" --port "$PORT" --root "$ROOT" >"$WORK/demo.log" 2>&1 &
+PHONEWEB_BUILD=$BUILD "$HERE/tools/demo.sh" --port "$PORT" --https-port "$HTTPS_PORT" --root "$ROOT" >"$WORK/demo.log" 2>&1 &
 DEMO=$!
 URL=http://127.0.0.1:$PORT/servlet
 for _ in $(seq 50); do curl -s -o /dev/null "$URL?p=login&q=loginForm" && break; sleep 0.2; done
