@@ -21,10 +21,18 @@ cp -r -- "$HERE/www" "$ROOT/phone/www"
 cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
 [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
 cp -R -n -- "$HERE/factory/seed/." "$ROOT/"
+# The factory folder's entries name what a configuration export holds.
+mkdir -p -- "$ROOT/phone/factory/system" "$ROOT/phone/factory/data" "$ROOT/phone/factory/user" \
+            "$ROOT/phone/factory/certs"
 if [ -n "$UTRAC" ]; then
     mkdir -p -- "$ROOT/boot/bin"
     cp -- "$UTRAC" "$ROOT/boot/bin/utrac.new"
     chmod 0755 -- "$ROOT/boot/bin/utrac.new"
     mv -f -- "$ROOT/boot/bin/utrac.new" "$ROOT/boot/bin/utrac"
 fi
+# The photo scaler is firmware too.
+mkdir -p -- "$ROOT/phone/scripts"
+cp -- "$HERE/tools/scripts/imageScale.sh" "$ROOT/phone/scripts/imageScale.sh.new"
+chmod 0755 -- "$ROOT/phone/scripts/imageScale.sh.new"
+mv -f -- "$ROOT/phone/scripts/imageScale.sh.new" "$ROOT/phone/scripts/imageScale.sh"
 "$HERE/tools/mkcerts.sh" "$ROOT"

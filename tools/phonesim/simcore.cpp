@@ -21,7 +21,9 @@
 #include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
+#include "tools/phonesim/directory.h"
 #include "tools/phonesim/simcalls.h"
+#include "tools/phonesim/simdiagnostics.h"
 
 namespace phonesim {
 
@@ -222,13 +224,17 @@ int SimState::expansionLayout() const
     return static_cast<int>((count & 0xF) | ((kind & 0xFFFFFF) << 4));
 }
 
-bool SimState::hasReply(unsigned int id) const
+bool SimState::overrides(unsigned int id) const
 {
     for (const auto& entry : entries_) {
         long long number = 0;
+        bool valid = false;
         if (entry.first.compare(0, 6, "reply/") == 0 && parseNumber(entry.first.substr(6), number) &&
-            static_cast<unsigned int>(number) == id)
-            return true;
+            static_cast<unsigned int>(number) == id) {
+            replyFromText(entry.second, valid);
+            if (valid)
+                return true;
+        }
     }
     return false;
 }
@@ -283,7 +289,10 @@ std::string DefaultStateText()
            "[reply]\n"
            "; <message id> = answer to that send (none: no answer), default = any other\n"
            "; 0x3001F = 0 fails the configuration export (none: it times out)\n"
-           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n";
+           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n"
+           "\n"
+           "[autop]\n"
+           "; running = 1 makes autoServer report a provisioning run (0xA0001)\n";
 }
 
 bool PhoneSim::start(std::string& error)
@@ -329,14 +338,19 @@ Reply PhoneSim::handle(const BusMessage& message)
         appendLog(BusLogLine(message));
     reboot_.note(message);
     RecordCall(message, static_cast<long long>(time(nullptr)));
-    if (message.kind != "send")
-        return Reply{false, 0};
     SimState state;
     state.load(statePath_);
-    Reply reply = state.answer(message);
-    std::optional<int> played = reboot_.answer(message);
-    if (played && !state.hasReply(message.id))
-        reply = Reply{true, *played};
+    Reply played;
+    bool mine = PlayDiagnostics(message, state, played);
+    if (message.kind != "send")
+        return Reply{false, 0};
+    // The directory exchange really happens, unless the state file dictates
+    // the answer.
+    if (IsDirectoryExchange(message) && !state.overrides(message.id))
+        return Reply{true, ServeDirectoryExchange(message.lparam)};
+    Reply reply = mine && !state.overrides(message.id) ? played : state.answer(message);
+    if (std::optional<int> restart = reboot_.answer(message); restart && !state.overrides(message.id))
+        reply = Reply{true, *restart};
     WriteAnswerFiles(message, reply.answer, reply.value);
     return reply;
 }
