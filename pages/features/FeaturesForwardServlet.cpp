@@ -1,0 +1,357 @@
+#include "pages/features/FeaturesForwardServlet.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+#include "pages/features/FeaturesCommon.h"
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kPage[] = "features-forward";
+constexpr char kUserIni[] = "/config/user/user.ini";
+constexpr unsigned int kChangedForward = 1;
+constexpr unsigned int kChangedDnd = 30;
+constexpr int kDelaySteps = 21;    // index 0 .. 20
+constexpr int kDelayStepSeconds = 6;
+constexpr size_t kUserNameMax = 127;
+
+// A field of the page and its key in an account's INI section.
+struct IniField {
+    const char* field;
+    const char* key;
+    const char* fallback;
+};
+
+const IniField kForwardMain[] = {
+    {"AlwaysForwardSwitch", "AF_Enable", "0"},   {"AlwaysForwardTarget", "AF_Target", ""},
+    {"BusyForwardSwitch", "BF_Enable", "0"},     {"BusyForwardTarget", "BF_Target", ""},
+    {"NoAnswerForwardSwitch", "TF_Enable", "0"}, {"NoAnswerForwardTarget", "TF_Target", ""},
+    {"NoAnswerForwardDelayTime", "Timeout", "2"},
+};
+const IniField kForwardCodes[] = {
+    {"AlwaysForwardOnCode", "AF_On_Code", ""},   {"AlwaysForwardOffCode", "AF_Off_Code", ""},
+    {"BusyForwardOnCode", "BF_On_Code", ""},     {"BusyForwardOffCode", "BF_Off_Code", ""},
+    {"NoAnswerForwardOnCode", "TF_On_Code", ""}, {"NoAnswerForwardOffCode", "TF_Off_Code", ""},
+};
+const IniField kDndMain[] = {{"DndStatus", "DND", "0"}};
+const IniField kDndCodes[] = {{"DndOnCode", "DND_On_Code", ""}, {"DndOffCode", "DND_Off_Code", ""}};
+
+// Phone mode: the same fields, global.
+const char* const kForwardRead[] = {
+    "AlwaysForwardSwitch",   "AlwaysForwardTarget",   "AlwaysForwardOnCode",
+    "AlwaysForwardOffCode",  "BusyForwardSwitch",     "BusyForwardTarget",
+    "BusyForwardOnCode",     "BusyForwardOffCode",    "NoAnswerForwardSwitch",
+    "NoAnswerForwardTarget", "NoAnswerForwardOnCode", "NoAnswerForwardOffCode",
+    "NoAnswerForwardDelayTime",
+};
+const char* const kForwardStore[] = {
+    "AlwaysForwardSwitch",   "AlwaysForwardTarget",   "BusyForwardSwitch",
+    "BusyForwardTarget",     "NoAnswerForwardSwitch", "NoAnswerForwardTarget",
+    "NoAnswerForwardDelayTime",
+};
+const char* const kForwardCodeStore[] = {
+    "AlwaysForwardOnCode", "AlwaysForwardOffCode", "BusyForwardOnCode",
+    "BusyForwardOffCode",  "NoAnswerForwardOnCode", "NoAnswerForwardOffCode",
+};
+const char* const kDndRead[] = {"DndStatus", "DndOnCode", "DndOffCode"};
+const char* const kDndStore[] = {"DndStatus"};
+const char* const kDndCodeStore[] = {"DndOnCode", "DndOffCode"};
+const char* const kEmergency[] = {"DNDEmergencySwitch", "DNDEmergencyNumberList"};
+
+const RowChoice kModes[] = {{"0", "Phone"}, {"1", "Custom"}};
+// What a post may carry; the form draws its own rows.
+const FeatureRow kChecks[] = {
+    Choice("ForwardMode", "Forward Mode", kModes, nullptr),
+    Choice("DndMode", "DND Mode", kModes, nullptr),
+    Switch("AlwaysForwardSwitch", "Always Forward", nullptr),
+    Switch("BusyForwardSwitch", "Busy Forward", nullptr),
+    Switch("NoAnswerForwardSwitch", "No Answer Forward", nullptr),
+    Switch("DndStatus", "DND", nullptr),
+    Switch("DNDEmergencySwitch", "DND Emergency", nullptr),
+    Number("NoAnswerForwardDelayTime", "After Ring Time", 0, kDelaySteps - 1, nullptr),
+    Text("AlwaysForwardTarget", "Always Forward Target", nullptr, nullptr, 127),
+    Text("BusyForwardTarget", "Busy Forward Target", nullptr, nullptr, 127),
+    Text("NoAnswerForwardTarget", "No Answer Forward Target", nullptr, nullptr, 127),
+    Text("AlwaysForwardOnCode", "On Code", nullptr, nullptr, 32),
+    Text("AlwaysForwardOffCode", "Off Code", nullptr, nullptr, 32),
+    Text("BusyForwardOnCode", "On Code", nullptr, nullptr, 32),
+    Text("BusyForwardOffCode", "Off Code", nullptr, nullptr, 32),
+    Text("NoAnswerForwardOnCode", "On Code", nullptr, nullptr, 32),
+    Text("NoAnswerForwardOffCode", "Off Code", nullptr, nullptr, 32),
+    Text("DndOnCode", "DND On Code", nullptr, nullptr, 32),
+    Text("DndOffCode", "DND Off Code", nullptr, nullptr, 32),
+    Text("DNDEmergencyNumberList", "Authorized Numbers", nullptr, nullptr, 511),
+};
+
+const char* const kItems[] = {
+    "FeaturesHeadForward",            "FeaturesForwardMode",
+    "FeaturesForwardAccount",         "FeaturesAlwaysForward",
+    "FeaturesAlwaysForwardEnabled",   "FeaturesAlwaysForwardTarget",
+    "FeaturesAlwaysForwardOnCode",    "FeaturesAlwaysForwardOffCode",
+    "FeaturesBusyForward",            "FeaturesBusyForwardEnabled",
+    "FeaturesBusyForwardTarget",      "FeaturesBusyForwardOnCode",
+    "FeaturesBusyForwardOffCode",     "FeaturesNoAnswerForward",
+    "FeaturesNoAnswerForwardEnabled", "FeaturesNoAnswerForwardRingtimes",
+    "FeaturesNoAnswerForwardTarget",  "FeaturesNoAnswerForwardOnCode",
+    "FeaturesNoAnswerForwardOffCode", "FeaturesDND",
+    "FeaturesDNDEmergency",           "FeaturesDNDAuthorizedNumbers",
+    "FeaturesDNDMode",                "FeaturesDNDAccount",
+    "FeaturesDNDStatus",              "FeaturesDNDOnCode",
+    "FeaturesDNDOffCode",
+};
+
+bool IsMode(const char* text)
+{
+    return text && (strcmp(text, "0") == 0 || strcmp(text, "1") == 0);
+}
+
+// The mode the page shows: a valid posted one (the page reloads itself with
+// it when the user switches), else the configured one.
+bool AccountMode(HttpRequest* request, const char* field)
+{
+    const char* posted = request->getParameter(field);
+    if (IsMode(posted))
+        return strcmp(posted, "1") == 0;
+    return GetConfigValue(FILETYPE_GLOBAL, field, 0) == "1";
+}
+
+std::vector<int> EnabledAccounts()
+{
+    std::vector<int> accounts;
+    for (int n = 0; n < GetAccountMax(); ++n) {
+        if (GetConfigValue(FILETYPE_ACCOUNT, "AccountEnable", n) == "1")
+            accounts.push_back(n);
+    }
+    return accounts;
+}
+
+// The account a request names ("fwd", "dnd") when it is an enabled one,
+// else the first enabled account, else -1.
+int ChosenAccount(HttpRequest* request, const char* field, const std::vector<int>& enabled)
+{
+    int account = -1;
+    if (ParseAccountIndex(request->getParameter(field), account)) {
+        for (int n : enabled) {
+            if (n == account)
+                return n;
+        }
+    }
+    return enabled.empty() ? -1 : enabled.front();
+}
+
+std::string Section(const char* prefix, int account)
+{
+    return prefix + std::to_string(account);
+}
+
+template <size_t N>
+TMPL_varlist* AddIniFields(TMPL_varlist* varlist, _HREGISTRY_* section, const IniField (&fields)[N])
+{
+    for (const IniField& f : fields) {
+        std::string value = GetStringAndReplaceChar(section, f.key, f.fallback);
+        varlist = TMPL_add_var(varlist, f.field, value.c_str(), 0);
+    }
+    return varlist;
+}
+
+TMPL_loop* AccountLoop(const std::vector<int>& enabled, int forward, int dnd)
+{
+    TMPL_loop* rows = nullptr;
+    for (int n : enabled) {
+        char name[EscapedRoom(kUserNameMax)];
+        readConfigOperate(FILETYPE_ACCOUNT, "AccountUserName", name, n);
+        std::string index = std::to_string(n);
+        std::string label = std::string(name).empty() ? "Account " + std::to_string(n + 1)
+                                                      : std::string(name);
+        rows = TMPL_add_varlist(
+            rows, TMPL_add_var(nullptr, "selValue", index.c_str(), "selName", label.c_str(),
+                               "fwdSelected", n == forward ? "1" : "0", "dndSelected",
+                               n == dnd ? "1" : "0", 0));
+    }
+    return rows;
+}
+
+TMPL_loop* DelayLoop(const std::string& current)
+{
+    TMPL_loop* rows = nullptr;
+    for (int i = 0; i < kDelaySteps; ++i) {
+        std::string value = std::to_string(i);
+        std::string seconds = std::to_string(i * kDelayStepSeconds);
+        rows = TMPL_add_varlist(rows, TMPL_add_var(nullptr, "selValue", value.c_str(), "selName",
+                                                   seconds.c_str(), "selected",
+                                                   value == current ? "1" : "0", 0));
+    }
+    return rows;
+}
+
+// Writes the posted fields into an account's section. Absent fields keep
+// their keys. Returns 1 when something was written, 0 when nothing was
+// posted, -1 when the file could not be written.
+int WriteIniFields(_HREGISTRY_* section, const IniField* fields, int count, HttpRequest* request,
+                   bool& written)
+{
+    for (int i = 0; i < count; ++i) {
+        const char* value = request->getParameter(fields[i].field);
+        if (!value)
+            continue;
+        if (!section || !registrySetString(section, fields[i].key, value, 0))
+            return -1;
+        written = true;
+    }
+    return written ? 1 : 0;
+}
+
+struct FeatureWrite {
+    bool changed = false;
+    bool failed = false;
+    int account = -1;  // the account whose section was written
+};
+
+// One feature (forward or DND) in the mode that is now configured.
+FeatureWrite WriteFeature(HttpRequest* request, const char* modeField, const char* accountField,
+                          const char* sectionPrefix, const IniField* main, int mainCount,
+                          const IniField* codes, int codeCount, const char* const* store,
+                          int storeCount, const char* const* codeStore, int codeStoreCount,
+                          bool takeCodes)
+{
+    FeatureWrite result;
+    if (GetConfigValue(FILETYPE_GLOBAL, modeField, 0) != "1") {
+        StoreResult stored = StoreFields(store, storeCount, request);
+        if (takeCodes) {
+            StoreResult codesStored = StoreFields(codeStore, codeStoreCount, request);
+            stored.changed = stored.changed || codesStored.changed;
+            stored.failed = stored.failed || codesStored.failed;
+        }
+        result.changed = stored.changed;
+        result.failed = stored.failed;
+        return result;
+    }
+    int account = -1;
+    const char* posted = request->getParameter(accountField);
+    if (!posted || !*posted || !ParseAccountIndex(posted, account))
+        return result;
+    _HREGISTRY_* section = registryOpen(kUserIni, Section(sectionPrefix, account).c_str());
+    bool written = false;
+    bool failed = WriteIniFields(section, main, mainCount, request, written) < 0;
+    if (takeCodes && !failed)
+        failed = WriteIniFields(section, codes, codeCount, request, written) < 0;
+    if (!failed && written && !registryFlush(section))
+        failed = true;
+    result.failed = failed;
+    result.changed = written && !failed;
+    result.account = account;
+    return result;
+}
+
+}  // namespace
+
+int FeaturesForwardServlet::onRequest(HttpRequest* request, HttpResponse* response)
+{
+    static const PageAction<FeaturesForwardServlet> kActions[] = {
+        {"load", &FeaturesForwardServlet::loadConfig},
+        {"write", &FeaturesForwardServlet::writeConfig},
+    };
+    return DispatchPageAction(this, request, response, kActions, UnknownAction::EmptyAnswer);
+}
+
+int FeaturesForwardServlet::loadConfig(HttpRequest* request, HttpResponse* response)
+{
+    bool forwardByAccount = AccountMode(request, "ForwardMode");
+    bool dndByAccount = AccountMode(request, "DndMode");
+    std::vector<int> enabled = EnabledAccounts();
+    int forward = ChosenAccount(request, "fwd", enabled);
+    int dnd = ChosenAccount(request, "dnd", enabled);
+
+    TMPL_varlist* varlist = TMPL_add_loop(nullptr, "AccountLoop", AccountLoop(enabled, forward, dnd));
+    std::string delay = "2";
+    if (!forwardByAccount) {
+        delay = GetConfigValue(FILETYPE_GLOBAL, "NoAnswerForwardDelayTime", 0);
+        varlist = readConfigOperate(FILETYPE_GLOBAL, kForwardRead, CountOf(kForwardRead), varlist, 0);
+    } else if (forward < 0) {
+        varlist = TMPL_add_var(varlist, "FWDNoAccount", "true", 0);
+    } else {
+        _HREGISTRY_* section = registryOpen(kUserIni, Section("Account", forward).c_str());
+        delay = section ? registryGetString(section, "Timeout", "2") : "2";
+        varlist = AddIniFields(varlist, section, kForwardMain);
+        varlist = AddIniFields(varlist, section, kForwardCodes);
+        varlist = TMPL_add_var(varlist, "FWDIndex", std::to_string(forward).c_str(), 0);
+    }
+    varlist = TMPL_add_loop(varlist, "delayTimeLoop", DelayLoop(delay));
+
+    if (!dndByAccount) {
+        varlist = readConfigOperate(FILETYPE_GLOBAL, kDndRead, CountOf(kDndRead), varlist, 0);
+    } else if (dnd < 0) {
+        varlist = TMPL_add_var(varlist, "DNDNoAccount", "true", 0);
+    } else {
+        _HREGISTRY_* section = registryOpen(kUserIni, Section("DNDAccount", dnd).c_str());
+        varlist = AddIniFields(varlist, section, kDndMain);
+        varlist = AddIniFields(varlist, section, kDndCodes);
+        varlist = TMPL_add_var(varlist, "DNDIndex", std::to_string(dnd).c_str(), 0);
+    }
+    varlist = TMPL_add_var(varlist, "ForwardMode", forwardByAccount ? "1" : "0", "DndMode",
+                           dndByAccount ? "1" : "0", 0);
+    varlist = readConfigOperate(FILETYPE_GLOBAL, kEmergency, CountOf(kEmergency), varlist, 0);
+    RenderPage(response, "features-forward.htm", showItemsByLevel(varlist, request));
+    return 1;
+}
+
+int FeaturesForwardServlet::writeConfig(HttpRequest* request, HttpResponse* response)
+{
+    if (IsInTalking(response))
+        return 1;
+    std::string reason;
+    if (!CheckFeatureRows(kChecks, CountOf(kChecks), request, reason))
+        return RefuseFeatureWrite(response, kPage, reason);
+    for (const char* field : {"ForwardAccount", "DNDAccount"}) {
+        const char* posted = request->getParameter(field);
+        int account = 0;
+        if (posted && *posted && !ParseAccountIndex(posted, account))
+            return RefuseFeatureWrite(response, kPage, "There is no such account.");
+    }
+    StoreResult stored = StoreFields(kEmergency, CountOf(kEmergency), request);
+    bool forwardModeChanged =
+        writeConfigOperate(FILETYPE_GLOBAL, "ForwardMode", request, 0) == 1;
+    bool dndModeChanged = writeConfigOperate(FILETYPE_GLOBAL, "DndMode", request, 0) == 1;
+    // With BroadSoft the server owns the feature codes.
+    bool takeCodes = GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0";
+
+    FeatureWrite forward =
+        WriteFeature(request, "ForwardMode", "ForwardAccount", "Account", kForwardMain,
+                     CountOf(kForwardMain), kForwardCodes, CountOf(kForwardCodes), kForwardStore,
+                     CountOf(kForwardStore), kForwardCodeStore, CountOf(kForwardCodeStore),
+                     takeCodes);
+    FeatureWrite dnd = WriteFeature(request, "DndMode", "DNDAccount", "DNDAccount", kDndMain,
+                                    CountOf(kDndMain), kDndCodes, CountOf(kDndCodes), kDndStore,
+                                    CountOf(kDndStore), kDndCodeStore, CountOf(kDndCodeStore),
+                                    takeCodes);
+    if (forward.changed || forwardModeChanged)
+        NotifyFeatureChange(Notify::Broadcast, kChangedForward);
+    if (dnd.changed || dndModeChanged)
+        NotifyFeatureChange(Notify::Broadcast, kChangedDnd);
+    if (stored.failed || forward.failed || dnd.failed) {
+        log_log(2, 3, "%s: settings not stored", kPage);
+        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
+        return 1;
+    }
+    std::string url = "/servlet?p=features-forward&q=load";
+    if (forward.account >= 0)
+        url += "&fwd=" + std::to_string(forward.account);
+    if (dnd.account >= 0)
+        url += "&dnd=" + std::to_string(dnd.account);
+    response->sendRedirect(url.c_str());
+    return 1;
+}
+
+TMPL_varlist* FeaturesForwardServlet::showItemsByLevel(TMPL_varlist* varlist,
+                                                       HttpRequest* request)
+{
+    return AddFeaturesShowLevel(varlist, request, kPage, kItems, CountOf(kItems));
+}
+
+HttpServlet* createFeaturesForwardServlet()
+{
+    return new FeaturesForwardServlet;
+}

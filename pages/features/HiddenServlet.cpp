@@ -1,0 +1,119 @@
+#include "pages/features/HiddenServlet.h"
+
+#include "frame/frame.h"
+#include "pages/features/FeaturesCommon.h"
+#include "remote/pushxml.h"
+
+namespace {
+
+constexpr unsigned int kChangedHidden = 28;
+
+const RowChoice kPortLinks[] = {
+    {"0", "Auto Negotiation"},   {"1", "Full Duplex 10Mbps"}, {"2", "Full Duplex 100Mbps"},
+    {"3", "Half Duplex 10Mbps"}, {"4", "Half Duplex 100Mbps"},
+};
+const FeatureRow kRows[] = {
+    Card("Ports"),
+    Choice("EthernetWANPortLink", "Internet Port Link", kPortLinks, nullptr),
+    Choice("EthernetPCPortLink", "PC Port Link", kPortLinks, nullptr),
+    Card("Audio"),
+    Switch("VolumeButtonSoundOn", "Key Tone", nullptr),
+    Switch("VolumeSendKeySoundOn", "Send Tone", nullptr),
+    Number("HeadsetSend", "Headset Send Volume", -15, 15, nullptr,
+           "Gain of the headset microphone in dB."),
+    Card("Calls"),
+    Switch("OnhookBlindTranSwitch", "Blind Transfer on Hook", nullptr),
+    Switch("SemiAttendedTranSwitch", "Semi-Attended Transfer", nullptr),
+    Switch("TranAfterConfExitSwitch", "Transfer on Conference Hang up", nullptr),
+    Switch("Deal180After183", "Deal 180 After 183", nullptr,
+           "Ring locally on a 180 that follows a 183 with early media."),
+    Switch("DndForbidden", "DND Forbidden", "HiddenDNDActive",
+           "Users of the phone cannot switch Do Not Disturb on."),
+    Switch("ForwardForbidden", "Forward Forbidden", "HiddenForwardActive",
+           "Users of the phone cannot set up call forwarding."),
+    Switch("RedirectEnable", "Redirect", "Redirect-Active"),
+    Card("SIP"),
+    Switch("SipReservePound", "Reserve # in User Name", nullptr),
+    Switch("SipRFC2543Hold", "RFC 2543 Hold", nullptr,
+           "Hold with the address 0.0.0.0 instead of a=sendonly."),
+    Switch("SipUseOutBoundInDialog", "Use Outbound Proxy in Dialog", nullptr),
+    Switch("EnableReplaceAll", "Replace All", nullptr),
+    Card("Provisioning"),
+    Switch("FactoryConfigCustomEnabled", "Custom Factory Configuration",
+           "HiddenCustomFactoryConfig"),
+    Switch("LogonWizard", "Logon Wizard", nullptr),
+};
+const char* const kFields[] = {
+    "EthernetWANPortLink",    "EthernetPCPortLink",     "VolumeButtonSoundOn",
+    "VolumeSendKeySoundOn",   "HeadsetSend",            "OnhookBlindTranSwitch",
+    "SemiAttendedTranSwitch", "TranAfterConfExitSwitch", "SipReservePound",
+    "SipRFC2543Hold",         "SipUseOutBoundInDialog", "EnableReplaceAll",
+    "FactoryConfigCustomEnabled", "DndForbidden",       "ForwardForbidden",
+    "Deal180After183",        "LogonWizard",            "RedirectEnable",
+};
+// BroadSoft is switched only together with the reboot that applies it.
+const FeatureRow kBroadsoftRow[] = {
+    Switch("BSFTActive", "BroadSoft", "Broadsoft-Active",
+           "Switching BroadSoft on or off restarts the phone."),
+};
+const char* const kBroadsoft[] = {"BSFTActive"};
+const char* const kItems[] = {"HiddenCustomFactoryConfig", "HiddenForwardActive",
+                              "HiddenDNDActive",           "Broadsoft-Active",
+                              "Redirect-Active",           "UC-Active",
+                              "HiddenPushxml"};
+const FeaturePage kPage = {"hidden", nullptr, kRows, CountOf(kRows), nullptr, 0,
+                           kItems, CountOf(kItems)};
+
+}  // namespace
+
+int HiddenServlet::onRequest(HttpRequest* request, HttpResponse* response)
+{
+    static const PageAction<HiddenServlet> kActions[] = {
+        {"load", &HiddenServlet::loadConfig},
+        {"write", &HiddenServlet::writeConfig},
+        {"pushXML", &HiddenServlet::pushXML},
+    };
+    return DispatchPageAction(this, request, response, kActions);
+}
+
+int HiddenServlet::loadConfig(HttpRequest* request, HttpResponse* response)
+{
+    TMPL_varlist* varlist = AddFeatureRows(nullptr, kBroadsoftRow, CountOf(kBroadsoftRow),
+                                           "broadsoft");
+    return LoadFeaturePage(kPage, request, response, varlist);
+}
+
+int HiddenServlet::writeConfig(HttpRequest* request, HttpResponse* response)
+{
+    if (IsInTalking(response))
+        return 1;
+    std::string reason;
+    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason) ||
+        !CheckFeatureRows(kBroadsoftRow, CountOf(kBroadsoftRow), request, reason))
+        return RefuseFeatureWrite(response, kPage.page, reason);
+    StoreResult result = StoreFields(kFields, CountOf(kFields), request);
+    if (WantsReboot(request))
+        result.failed = StoreFields(kBroadsoft, CountOf(kBroadsoft), request).failed ||
+                        result.failed;
+    else if (!result.failed)
+        NotifyFeatureChange(Notify::Broadcast, kChangedHidden);
+    return AnswerFeatureWrite(request, response, kPage.page, result.failed);
+}
+
+int HiddenServlet::pushXML(HttpRequest* request, HttpResponse* response)
+{
+    if (IsInTalking(response))
+        return 1;
+    response->print(ProcessPushXml(request, true, response) ? "success" : "failed");
+    return 1;
+}
+
+TMPL_varlist* HiddenServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)
+{
+    return FeaturePageShowLevel(kPage, varlist, request);
+}
+
+HttpServlet* createHiddenServlet()
+{
+    return new HiddenServlet;
+}
