@@ -246,6 +246,32 @@ FeatureWrite WriteFeature(HttpRequest* request, const char* modeField, const cha
     return result;
 }
 
+struct ForwardKind {
+    const char* kind;  // the fields' prefix
+    const char* title;
+};
+constexpr ForwardKind kForwardKinds[] = {
+    {"Always", "Always Forward"}, {"Busy", "Busy Forward"}, {"NoAnswer", "No Answer Forward"}};
+
+// The three forwards as rows of one loop, from the values already read.
+TMPL_loop* ForwardLoop(const TMPL_varlist* values)
+{
+    TMPL_loop* rows = nullptr;
+    for (const ForwardKind& k : kForwardKinds) {
+        std::string prefix = std::string(k.kind) + "Forward";
+        auto value = [&](const char* suffix) {
+            const char* text = TMPL_get_var(values, (prefix + suffix).c_str());
+            return text ? text : "";
+        };
+        rows = TMPL_add_varlist(
+            rows, TMPL_add_var(nullptr, "kind", k.kind, "title", k.title, "on", value("Switch"),
+                               "target", value("Target"), "onCode", value("OnCode"), "offCode",
+                               value("OffCode"), "isNoAnswer",
+                               strcmp(k.kind, "NoAnswer") == 0 ? "1" : "0", 0));
+    }
+    return rows;
+}
+
 }  // namespace
 
 int FeaturesForwardServlet::onRequest(HttpRequest* request, HttpResponse* response)
@@ -280,6 +306,7 @@ int FeaturesForwardServlet::loadConfig(HttpRequest* request, HttpResponse* respo
         varlist = TMPL_add_var(varlist, "FWDIndex", std::to_string(forward).c_str(), 0);
     }
     varlist = TMPL_add_loop(varlist, "delayTimeLoop", DelayLoop(delay));
+    varlist = TMPL_add_loop(varlist, "forwards", ForwardLoop(varlist));
 
     if (!dndByAccount) {
         varlist = readConfigOperate(FILETYPE_GLOBAL, kDndRead, CountOf(kDndRead), varlist, 0);

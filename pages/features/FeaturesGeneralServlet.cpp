@@ -213,7 +213,9 @@ bool PhoneInCall()
 
 int RenderUploadResult(HttpRequest* request, HttpResponse* response, const char* result)
 {
-    TMPL_varlist* varlist = result ? TMPL_add_var(nullptr, "result", result, 0) : nullptr;
+    TMPL_varlist* varlist = TMPL_add_var(nullptr, "backPage", kPage, 0);
+    if (result)
+        varlist = TMPL_add_var(varlist, "result", result, 0);
     varlist = AddFeaturesShowLevel(varlist, request, kPage, kItems, CountOf(kItems));
     RenderPage(response, "upload-result.htm", varlist);
     return 1;
