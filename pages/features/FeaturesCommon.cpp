@@ -5,6 +5,7 @@
 
 #include "frame/frame.h"
 #include "platform/msgids.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -249,4 +250,11 @@ int WriteFeaturePage(const FeaturePage& page, HttpRequest* request, HttpResponse
     if (result.changed)
         log_log(2, 6, "%s has been changed!", page.page);
     return AnswerFeatureWrite(request, response, page.page, result.failed);
+}
+
+_HREGISTRY_* OpenUserIni(const std::string& section, bool forWriting)
+{
+    if (forWriting)
+        makeDirs(phonePath("/config/user"));
+    return registryOpen("/config/user/user.ini", section.c_str());
 }

@@ -10,6 +10,12 @@
 #include "frame/http.h"
 
 struct TMPL_varlist;
+struct _HREGISTRY_;
+
+// A section of "/config/user/user.ini", where the per-account forward and DND
+// settings and the unlock PIN live. For writing, its folder is made when
+// missing so that the first write can succeed. Null when it cannot be opened.
+_HREGISTRY_* OpenUserIni(const std::string& section, bool forWriting);
 
 // ---- Menu group --------------------------------------------------------------
 

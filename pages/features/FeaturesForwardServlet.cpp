@@ -11,7 +11,6 @@
 namespace {
 
 constexpr char kPage[] = "features-forward";
-constexpr char kUserIni[] = "/config/user/user.ini";
 constexpr unsigned int kChangedForward = 1;
 constexpr unsigned int kChangedDnd = 30;
 constexpr int kDelaySteps = 21;    // index 0 .. 20
@@ -233,7 +232,7 @@ FeatureWrite WriteFeature(HttpRequest* request, const char* modeField, const cha
     const char* posted = request->getParameter(accountField);
     if (!posted || !*posted || !ParseAccountIndex(posted, account))
         return result;
-    _HREGISTRY_* section = registryOpen(kUserIni, Section(sectionPrefix, account).c_str());
+    _HREGISTRY_* section = OpenUserIni(Section(sectionPrefix, account), true);
     bool written = false;
     bool failed = WriteIniFields(section, main, mainCount, request, written) < 0;
     if (takeCodes && !failed)
@@ -299,7 +298,7 @@ int FeaturesForwardServlet::loadConfig(HttpRequest* request, HttpResponse* respo
     } else if (forward < 0) {
         varlist = TMPL_add_var(varlist, "FWDNoAccount", "true", 0);
     } else {
-        _HREGISTRY_* section = registryOpen(kUserIni, Section("Account", forward).c_str());
+        _HREGISTRY_* section = OpenUserIni(Section("Account", forward), false);
         delay = section ? registryGetString(section, "Timeout", "2") : "2";
         varlist = AddIniFields(varlist, section, kForwardMain);
         varlist = AddIniFields(varlist, section, kForwardCodes);
@@ -313,7 +312,7 @@ int FeaturesForwardServlet::loadConfig(HttpRequest* request, HttpResponse* respo
     } else if (dnd < 0) {
         varlist = TMPL_add_var(varlist, "DNDNoAccount", "true", 0);
     } else {
-        _HREGISTRY_* section = registryOpen(kUserIni, Section("DNDAccount", dnd).c_str());
+        _HREGISTRY_* section = OpenUserIni(Section("DNDAccount", dnd), false);
         varlist = AddIniFields(varlist, section, kDndMain);
         varlist = AddIniFields(varlist, section, kDndCodes);
         varlist = TMPL_add_var(varlist, "DNDIndex", std::to_string(dnd).c_str(), 0);

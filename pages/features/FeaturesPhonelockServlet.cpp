@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr char kUserIni[] = "/config/user/user.ini";
 constexpr char kPinMask[] = "********";
 constexpr size_t kPinMax = 15;
 
@@ -48,7 +47,7 @@ bool IsPinText(const char* pin)
 // when it could not be stored.
 bool StoreUnlockPin(const char* pin)
 {
-    _HREGISTRY_* section = registryOpen(kUserIni, "Phone_Lock");
+    _HREGISTRY_* section = OpenUserIni("Phone_Lock", true);
     if (!section)
         return false;
     std::string stored = registryGetString(section, "Unlock_PIN", "");
