@@ -211,11 +211,26 @@ bool PhoneInCall()
     return phone && msgSendMsgToThread(phone, kMsgAskTalking, 0, 1) == 0;
 }
 
+// "result" is the word the phone's own pages know ("success", "talking",
+// "fail", "big"); a failure also carries the reason a person reads.
 int RenderUploadResult(HttpRequest* request, HttpResponse* response, const char* result)
 {
-    TMPL_varlist* varlist = TMPL_add_var(nullptr, "backPage", kPage, 0);
+    static const struct {
+        const char* result;
+        const char* reason;
+    } kReasons[] = {
+        {"talking", "Talking, Please wait..."},
+        {"fail", "The file is not valid. Nothing was changed."},
+        {"big", "The file is too big for this phone. Nothing was changed."},
+        {nullptr, "No file was chosen."},
+    };
+    TMPL_varlist* varlist = TMPL_add_var(nullptr, "returnPage", kPage, 0);
     if (result)
         varlist = TMPL_add_var(varlist, "result", result, 0);
+    for (const auto& entry : kReasons) {
+        if (result && entry.result ? strcmp(result, entry.result) == 0 : result == entry.result)
+            varlist = TMPL_add_var(varlist, "reason", entry.reason, 0);
+    }
     varlist = AddFeaturesShowLevel(varlist, request, kPage, kItems, CountOf(kItems));
     RenderPage(response, "upload-result.htm", varlist);
     return 1;

@@ -9,8 +9,8 @@ namespace {
 constexpr unsigned int kChangedHidden = 28;
 
 const RowChoice kPortLinks[] = {
-    {"0", "Auto Negotiation"},   {"1", "Full Duplex 10Mbps"}, {"2", "Full Duplex 100Mbps"},
-    {"3", "Half Duplex 10Mbps"}, {"4", "Half Duplex 100Mbps"},
+    {"0", "Auto Negotiation"}, {"1", "10M Half"}, {"2", "10M Full"},
+    {"3", "100M Half"},        {"4", "100M Full"},
 };
 const FeatureRow kRows[] = {
     Card("Ports"),
