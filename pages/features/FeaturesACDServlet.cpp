@@ -8,8 +8,7 @@ namespace {
 const FeatureRow kRows[] = {
     Switch("EnableACDAutoAvailable", "Auto Available", "FeaturesACDAutoAvailable",
            "After a call the agent becomes available again by itself."),
-    Number("ACDAutoAvailableTime", "Auto Available Timer (s)", 0, 120,
-           "FeaturesACDAutoAvailableTimer"),
+    Number("ACDAutoAvailableTime", "Auto Available Timer (s)", "FeaturesACDAutoAvailableTimer"),
 };
 const char* const kStore[] = {"EnableACDAutoAvailable", "ACDAutoAvailableTime"};
 const FeatureGroup kGroups[] = {Group(kStore, Notify::Post, 39)};
@@ -35,7 +34,7 @@ int FeaturesACDServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 
 int FeaturesACDServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return WriteFeaturePage(kPage, request, response);
+    return WriteFeaturePage(kPage, this, request, response);
 }
 
 TMPL_varlist* FeaturesACDServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -8,7 +8,7 @@ namespace {
 constexpr unsigned int kChangedActionUrl = 38;
 constexpr int kUrlMax = 511;
 
-#define EVENT_URL(field, label, level) Text(field, label, level, nullptr, kUrlMax)
+#define EVENT_URL(field, label, level) Text(field, label, level, nullptr)
 const FeatureRow kRows[] = {
     Card("Phone"),
     EVENT_URL("AUSetupCompleted", "Setup Completed", "FeaturesSetupComplete"),
@@ -83,18 +83,13 @@ bool IsQva()
     return GetConfigValue(FILETYPE_GLOBAL, "ISQVA", 0) == "1";
 }
 
-// The fields of the rows, in order.
-StoreResult StoreRows(const FeatureRow* rows, int count, HttpRequest* request)
+// Queues the fields of the rows.
+void AddRows(PageWrite& write, const FeatureRow* rows, int count)
 {
-    StoreResult all;
     for (int i = 0; i < count; ++i) {
-        if (rows[i].kind == RowKind::Card)
-            continue;
-        StoreResult one = StoreFields(&rows[i].field, 1, request);
-        all.changed = all.changed || one.changed;
-        all.failed = all.failed || one.failed;
+        if (rows[i].kind != RowKind::Card)
+            write.add(FILETYPE_GLOBAL, rows[i].field);
     }
-    return all;
 }
 
 }  // namespace
@@ -122,19 +117,16 @@ int FeaturesActionurlServlet::writeConfig(HttpRequest* request, HttpResponse* re
 {
     if (IsInTalking(response))
         return 1;
-    bool qva = IsQva();
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason) ||
-        (qva && !CheckFeatureRows(kQvaRows, CountOf(kQvaRows), request, reason)))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    StoreResult result = StoreRows(kRows, CountOf(kRows), request);
-    if (qva)
-        result.failed = StoreRows(kQvaRows, CountOf(kQvaRows), request).failed || result.failed;
+    PageWrite write(request, kPage.page);
+    AddRows(write, kRows, CountOf(kRows));
+    if (IsQva())
+        AddRows(write, kQvaRows, CountOf(kQvaRows));
+    if (WantsReboot(request))
+        write.set(FILETYPE_GLOBAL, "UpdateStatus", "reboot");
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesActionurlServlet::loadConfig);
     NotifyFeatureChange(Notify::Broadcast, kChangedActionUrl);
-    if (WantsReboot(request) && !result.failed &&
-        writeConfigOperate(FILETYPE_GLOBAL, "UpdateStatus", "reboot", 0) < 0)
-        result.failed = true;
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed, 2);
+    return FinishFeatureWrite(write, request, response, kPage.page, 2);
 }
 
 TMPL_varlist* FeaturesActionurlServlet::showItemsByLevel(TMPL_varlist* varlist,

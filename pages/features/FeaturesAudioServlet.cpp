@@ -16,7 +16,7 @@ const FeatureRow kRows[] = {
     Switch("VolumeSendKeySoundOn", "Send Tone", "FeaturesSendSound",
            "A tone when the send key is pressed."),
     Text("ReDialtoneNumber", "Redial Tone", "FeaturesRedialTone",
-         "After dialing this number the phone plays a dial tone again (for an outside line).", 32),
+         "After dialing this number the phone plays a dial tone again (for an outside line)."),
     Choice("RingerDevice", "Ringer Device for Headset", kRingerDevices, "FeaturesRingerDev",
            "Where the phone rings while the headset is in use."),
 };
@@ -51,13 +51,13 @@ int FeaturesAudioServlet::writeConfig(HttpRequest* request, HttpResponse* respon
 {
     if (IsInTalking(response))
         return 1;
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    StoreResult result = StoreFeatureGroups(kGroups, CountOf(kGroups), request);
-    if (!result.failed && !WantsReboot(request))
+    PageWrite write(request, kPage.page);
+    AddFeatureGroups(write, kGroups, CountOf(kGroups));
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesAudioServlet::loadConfig);
+    if (!WantsReboot(request))
         NotifyFeatureChange(Notify::Broadcast, kChangedAudio);
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed);
+    return FinishFeatureWrite(write, request, response, kPage.page);
 }
 
 TMPL_varlist* FeaturesAudioServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -1,5 +1,7 @@
 #include "pages/features/FeaturesBluetoothServlet.h"
 
+#include <cstring>
+
 #include "frame/frame.h"
 #include "pages/features/FeaturesCommon.h"
 #include "platform/msgids.h"
@@ -37,18 +39,16 @@ int FeaturesBluetoothServlet::writeConfig(HttpRequest* request, HttpResponse* re
         WebDebug::getInstance()->info("Talking,please wait...");
         return 1;
     }
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    StoreResult result = StoreFields(kStore, CountOf(kStore), request);
-    if (result.changed) {
-        // The checks above leave only "0" or "1" (or the value already stored).
-        int on = 0;
-        ParseDecimalInt(request->getParameter("BluetoothSwitch"), 0, 1, on);
-        msgPostMsgToThread(msgGetThreadByName("bluetooththread"), kMsgBluetoothSwitch,
-                           static_cast<unsigned int>(on), 0);
+    PageWrite write(request, kPage.page);
+    write.add(FILETYPE_GLOBAL, kStore, CountOf(kStore));
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesBluetoothServlet::loadConfig);
+    if (write.changed("BluetoothSwitch")) {
+        // The rule lets only "0" or "1" through.
+        unsigned int on = strcmp(write.posted("BluetoothSwitch"), "1") == 0 ? 1 : 0;
+        msgPostMsgToThread(msgGetThreadByName("bluetooththread"), kMsgBluetoothSwitch, on, 0);
     }
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed);
+    return FinishFeatureWrite(write, request, response, kPage.page);
 }
 
 TMPL_varlist* FeaturesBluetoothServlet::showItemsByLevel(TMPL_varlist* varlist,

@@ -9,10 +9,10 @@ const FeatureRow kRows[] = {
     Card("Call Pickup"),
     Switch("GPickupSwitch", "Group Call Pickup", "FeaturesCallPickup"),
     Text("GPickupCode", "Group Call Pickup Code", "FeaturesCallPickup",
-         "The feature code the server expects for a group pickup, such as *8.", 32),
+         "The feature code the server expects for a group pickup, such as *8."),
     Switch("DPickupSwitch", "Directed Call Pickup", "FeaturesCallPickup"),
     Text("DPickupCode", "Directed Call Pickup Code", "FeaturesCallPickup",
-         "The feature code put before the number of the ringing phone, such as *97.", 32),
+         "The feature code put before the number of the ringing phone, such as *97."),
     Switch("PickupAllowBlfRing", "Visual Alert for BLF Pickup", "FeaturesCallPickup"),
     Switch("IndicationBLFPickup", "Audio Alert for BLF Pickup", "FeaturesCallPickup"),
     Card("Call Park"),
@@ -49,7 +49,7 @@ int FeaturesCallpickupServlet::loadConfig(HttpRequest* request, HttpResponse* re
 
 int FeaturesCallpickupServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return WriteFeaturePage(kPage, request, response);
+    return WriteFeaturePage(kPage, this, request, response);
 }
 
 TMPL_varlist* FeaturesCallpickupServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

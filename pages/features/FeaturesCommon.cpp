@@ -48,11 +48,10 @@ TMPL_varlist* RowVars(const FeatureRow& row)
     std::string stored = GetConfigValue(FILETYPE_GLOBAL, row.field, 0);
     char value[EscapedRoom(kConfigValueMax)];
     readConfigOperate(FILETYPE_GLOBAL, row.field, value, 0);
-    std::string min = std::to_string(row.min);
-    std::string max = std::to_string(row.max);
+    std::string limits = FieldLimits(FindFieldRule(row.field));
     TMPL_varlist* vars = TMPL_add_var(nullptr, "field", row.field, "label", row.label, "value",
-                                      value, "level", row.level, "help", row.help, "min",
-                                      min.c_str(), "max", max.c_str(), 0);
+                                      value, "level", row.level, "help", row.help, "limits",
+                                      limits.c_str(), 0);
     switch (row.kind) {
     case RowKind::Choice:
         vars = TMPL_add_var(vars, "isChoice", "1", 0);
@@ -114,54 +113,24 @@ TMPL_varlist* AddFeatureRows(TMPL_varlist* varlist, const FeatureRow* rows, int 
     return TMPL_add_loop(varlist, loopName, cards);
 }
 
-bool CheckFeatureRows(const FeatureRow* rows, int count, HttpRequest* request,
-                      std::string& reason)
+void AddFeatureGroups(PageWrite& write, const FeatureGroup* groups, int count)
 {
-    for (int i = 0; i < count; ++i) {
-        const FeatureRow& row = rows[i];
-        const char* value = row.field ? request->getParameter(row.field) : nullptr;
-        if (!value)
-            continue;
-        int number = 0;
-        bool good = true;
-        std::string rule;
-        switch (row.kind) {
-        case RowKind::Number:
-            good = ParseDecimalInt(value, row.min, row.max, number);
-            rule = "a whole number from " + std::to_string(row.min) + " to " +
-                   std::to_string(row.max);
-            break;
-        case RowKind::Choice:
-            good = IsChoice(row, value) || GetConfigValue(FILETYPE_GLOBAL, row.field, 0) == value;
-            rule = "one of the offered values";
-            break;
-        case RowKind::Text:
-            good = strlen(value) <= static_cast<size_t>(row.max);
-            rule = "at most " + std::to_string(row.max) + " characters";
-            break;
-        case RowKind::Card:
-            break;
-        }
-        if (!good) {
-            reason = std::string(row.label) + " must be " + rule + ".";
-            return false;
-        }
-    }
-    return true;
+    for (int i = 0; i < count; ++i)
+        write.add(FILETYPE_GLOBAL, groups[i].fields, groups[i].count);
 }
 
-StoreResult StoreFields(const char* const* fields, int count, HttpRequest* request)
+bool NotifyFeatureGroups(const PageWrite& write, const FeatureGroup* groups, int count)
 {
-    StoreResult result;
+    bool any = false;
     for (int i = 0; i < count; ++i) {
-        const char* value = fields[i] ? request->getParameter(fields[i]) : nullptr;
-        if (!value)
-            continue;
-        int stored = writeConfigOperate(FILETYPE_GLOBAL, fields[i], value, 0);
-        result.changed = result.changed || stored > 0;
-        result.failed = result.failed || stored < 0;
+        bool changed = false;
+        for (int f = 0; f < groups[i].count; ++f)
+            changed = changed || write.changed(groups[i].fields[f]);
+        if (changed)
+            NotifyFeatureChange(groups[i].notify, groups[i].wparam);
+        any = any || changed;
     }
-    return result;
+    return any;
 }
 
 void NotifyFeatureChange(Notify notify, unsigned int wparam)
@@ -181,19 +150,6 @@ void NotifyFeatureChange(Notify notify, unsigned int wparam)
     }
 }
 
-StoreResult StoreFeatureGroups(const FeatureGroup* groups, int count, HttpRequest* request)
-{
-    StoreResult all;
-    for (int i = 0; i < count; ++i) {
-        StoreResult group = StoreFields(groups[i].fields, groups[i].count, request);
-        if (group.changed)
-            NotifyFeatureChange(groups[i].notify, groups[i].wparam);
-        all.changed = all.changed || group.changed;
-        all.failed = all.failed || group.failed;
-    }
-    return all;
-}
-
 bool WantsReboot(HttpRequest* request)
 {
     const char* reboot = request->getParameter("reboot");
@@ -207,20 +163,15 @@ int RefuseFeatureWrite(HttpResponse* response, const char* page, const std::stri
     return 1;
 }
 
-int AnswerFeatureWrite(HttpRequest* request, HttpResponse* response, const char* page,
-                       bool failed, int rebootMode)
+int FinishFeatureWrite(PageWrite& write, HttpRequest* request, HttpResponse* response,
+                       const char* page, int rebootMode)
 {
-    if (failed) {
-        log_log(2, 3, "%s: settings not stored", page);
-        SetNoticePage(response, false, page, "Error:The settings could not be saved!");
-        return 1;
-    }
     if (WantsReboot(request)) {
         sysReboot(rebootMode);
         SetNoticePage(response, true, page, "Rebooting , please wait ...");
         return 1;
     }
-    RedirectToLoad(response, page);
+    write.done(response);
     return 1;
 }
 
@@ -237,19 +188,6 @@ int LoadFeaturePage(const FeaturePage& page, HttpRequest* request, HttpResponse*
     varlist = FeaturePageShowLevel(page, varlist, request);
     RenderPage(response, (std::string(page.page) + ".htm").c_str(), varlist);
     return 1;
-}
-
-int WriteFeaturePage(const FeaturePage& page, HttpRequest* request, HttpResponse* response)
-{
-    if (IsInTalking(response))
-        return 1;
-    std::string reason;
-    if (!CheckFeatureRows(page.rows, page.rowCount, request, reason))
-        return RefuseFeatureWrite(response, page.page, reason);
-    StoreResult result = StoreFeatureGroups(page.groups, page.groupCount, request);
-    if (result.changed)
-        log_log(2, 6, "%s has been changed!", page.page);
-    return AnswerFeatureWrite(request, response, page.page, result.failed);
 }
 
 _HREGISTRY_* OpenUserIni(const std::string& section, bool forWriting)

@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <string>
 
+#include "frame/fieldrules.h"
 #include "frame/http.h"
+#include "frame/servlet.h"
+#include "platform/system.h"
 
 struct TMPL_varlist;
 struct _HREGISTRY_;
@@ -40,58 +43,49 @@ struct FeatureRow {
     const char* label;
     const char* level;  // the access-level item that shows or hides it
     const char* help;   // one sentence where the setting is not obvious
-    int min;            // Number: the range; Text: max is the longest text
-    int max;
     const RowChoice* choices;
     int choiceCount;
 };
-
-// The longest text a text row takes unless it says otherwise.
-constexpr int kRowTextMax = 511;
 
 extern const RowChoice kSwitchChoices[2];  // "0" Disabled, "1" Enabled
 
 constexpr FeatureRow Card(const char* title)
 {
-    return {RowKind::Card, nullptr, title, nullptr, nullptr, 0, 0, nullptr, 0};
+    return {RowKind::Card, nullptr, title, nullptr, nullptr, nullptr, 0};
 }
 constexpr FeatureRow Switch(const char* field, const char* label, const char* level,
                             const char* help = nullptr)
 {
-    return {RowKind::Choice, field, label, level, help, 0, 0, kSwitchChoices, 2};
+    return {RowKind::Choice, field, label, level, help, kSwitchChoices, 2};
 }
+// Text and number rows take their limits from the field's rule
+// (frame/fieldrules.cpp), which both the form and the server use.
 constexpr FeatureRow Text(const char* field, const char* label, const char* level,
-                          const char* help = nullptr, int maxLength = kRowTextMax)
+                          const char* help = nullptr)
 {
-    return {RowKind::Text, field, label, level, help, 0, maxLength, nullptr, 0};
+    return {RowKind::Text, field, label, level, help, nullptr, 0};
 }
-constexpr FeatureRow Number(const char* field, const char* label, int min, int max,
-                            const char* level, const char* help = nullptr)
+constexpr FeatureRow Number(const char* field, const char* label, const char* level,
+                            const char* help = nullptr)
 {
-    return {RowKind::Number, field, label, level, help, min, max, nullptr, 0};
+    return {RowKind::Number, field, label, level, help, nullptr, 0};
 }
 template <size_t N>
 constexpr FeatureRow Choice(const char* field, const char* label, const RowChoice (&choices)[N],
                             const char* level, const char* help = nullptr)
 {
-    return {RowKind::Choice, field, label, level, help, 0, 0, choices, static_cast<int>(N)};
+    return {RowKind::Choice, field, label, level, help, choices, static_cast<int>(N)};
 }
 
 // Adds every row's field as a variable (escaped, as the bridge reads it) and
 // the loop "cards" (rows "title" and loop "rows") that the shared row
 // include draws: "field", "label", "value", "level", "help", the kind flag
-// ("isChoice", "isText", "isNumber"), "min", "max" and, for a choice, loop
-// "options" ("value", "label", "selected"). A stored value that no choice
-// names is offered as one more option, so saving never changes it unseen.
+// ("isChoice", "isText", "isNumber"), "limits" (the HTML constraints of the
+// field's rule) and, for a choice, loop "options" ("value", "label",
+// "selected"). A stored value that no choice names is shown as one more
+// option rather than silently replaced by the first.
 TMPL_varlist* AddFeatureRows(TMPL_varlist* varlist, const FeatureRow* rows, int count,
                              const char* loopName = "cards");
-
-// Checks the posted values of the rows: a number in its range, one of the
-// choices (or the value already stored), a text no longer than its row
-// allows. Absent fields pass. False with a readable reason for the first
-// refused field.
-bool CheckFeatureRows(const FeatureRow* rows, int count, HttpRequest* request,
-                      std::string& reason);
 
 // ---- Stores and messages -----------------------------------------------------
 
@@ -116,29 +110,21 @@ constexpr FeatureGroup Group(const char* const (&fields)[N], Notify notify, unsi
     return {fields, static_cast<int>(N), notify, wparam};
 }
 
-// The result of storing posted fields.
-struct StoreResult {
-    bool changed = false;  // a store changed a value
-    bool failed = false;   // a store could not be written
-};
-
-// Stores the posted global fields (absent ones are skipped).
-StoreResult StoreFields(const char* const* fields, int count, HttpRequest* request);
-// Stores each group in order and sends its message when a value of the group
-// changed. `failed` collects every group's failure.
-StoreResult StoreFeatureGroups(const FeatureGroup* groups, int count, HttpRequest* request);
+// Queues the posted fields of every group.
+void AddFeatureGroups(PageWrite& write, const FeatureGroup* groups, int count);
+// After a save: each group's message, in order, when a value of it changed.
+// True when any did.
+bool NotifyFeatureGroups(const PageWrite& write, const FeatureGroup* groups, int count);
 // Sends one group's message.
 void NotifyFeatureChange(Notify notify, unsigned int wparam);
-
-// The answer to a write: a notice when something could not be stored; with
-// the field "reboot" = "true" the phone reboots (sysReboot(rebootMode)) and
-// the repeating notice waits for it; otherwise back to the page's load.
-// Returns 1.
-int AnswerFeatureWrite(HttpRequest* request, HttpResponse* response, const char* page,
-                       bool failed, int rebootMode = -1);
 // Whether the post asks for a reboot ("reboot" = "true").
 bool WantsReboot(HttpRequest* request);
-// Answers a refused post with a notice naming the reason. Returns 1.
+// The end of a saved write: with "reboot" = "true" the phone reboots
+// (sysReboot(rebootMode)) and the repeating notice waits for it; otherwise
+// back to the page's load, which says "Saved". Returns 1.
+int FinishFeatureWrite(PageWrite& write, HttpRequest* request, HttpResponse* response,
+                       const char* page, int rebootMode = -1);
+// Answers with a notice naming the reason. Returns 1.
 int RefuseFeatureWrite(HttpResponse* response, const char* page, const std::string& reason);
 
 // ---- A whole simple page -----------------------------------------------------
@@ -161,9 +147,26 @@ struct FeaturePage {
 // variables), adds the access levels and renders. Returns 1.
 int LoadFeaturePage(const FeaturePage& page, HttpRequest* request, HttpResponse* response,
                     TMPL_varlist* varlist = nullptr);
-// IsInTalking, the row checks, the stores with their messages, the answer.
-// Returns 1 (the answer is always complete).
-int WriteFeaturePage(const FeaturePage& page, HttpRequest* request, HttpResponse* response);
+// IsInTalking, the stores of the groups (refused values shown again with
+// the form), their messages, the answer. Returns 1.
+template <typename Page>
+int WriteFeaturePage(const FeaturePage& page, Page* servlet, HttpRequest* request,
+                     HttpResponse* response);
 // The access levels of the page (menu group and items).
 TMPL_varlist* FeaturePageShowLevel(const FeaturePage& page, TMPL_varlist* varlist,
                                    HttpRequest* request);
+
+template <typename Page>
+int WriteFeaturePage(const FeaturePage& page, Page* servlet, HttpRequest* request,
+                     HttpResponse* response)
+{
+    if (IsInTalking(response))
+        return 1;
+    PageWrite write(request, page.page);
+    AddFeatureGroups(write, page.groups, page.groupCount);
+    if (!write.save())
+        return write.reshow(response, servlet, &Page::loadConfig);
+    if (NotifyFeatureGroups(write, page.groups, page.groupCount))
+        log_log(2, 6, "%s has been changed!", page.page);
+    return FinishFeatureWrite(write, request, response, page.page);
+}

@@ -46,44 +46,8 @@ const char* const kForwardRead[] = {
     "NoAnswerForwardTarget", "NoAnswerForwardOnCode", "NoAnswerForwardOffCode",
     "NoAnswerForwardDelayTime",
 };
-const char* const kForwardStore[] = {
-    "AlwaysForwardSwitch",   "AlwaysForwardTarget",   "BusyForwardSwitch",
-    "BusyForwardTarget",     "NoAnswerForwardSwitch", "NoAnswerForwardTarget",
-    "NoAnswerForwardDelayTime",
-};
-const char* const kForwardCodeStore[] = {
-    "AlwaysForwardOnCode", "AlwaysForwardOffCode", "BusyForwardOnCode",
-    "BusyForwardOffCode",  "NoAnswerForwardOnCode", "NoAnswerForwardOffCode",
-};
 const char* const kDndRead[] = {"DndStatus", "DndOnCode", "DndOffCode"};
-const char* const kDndStore[] = {"DndStatus"};
-const char* const kDndCodeStore[] = {"DndOnCode", "DndOffCode"};
 const char* const kEmergency[] = {"DNDEmergencySwitch", "DNDEmergencyNumberList"};
-
-const RowChoice kModes[] = {{"0", "Phone"}, {"1", "Custom"}};
-// What a post may carry; the form draws its own rows.
-const FeatureRow kChecks[] = {
-    Choice("ForwardMode", "Forward Mode", kModes, nullptr),
-    Choice("DndMode", "DND Mode", kModes, nullptr),
-    Switch("AlwaysForwardSwitch", "Always Forward", nullptr),
-    Switch("BusyForwardSwitch", "Busy Forward", nullptr),
-    Switch("NoAnswerForwardSwitch", "No Answer Forward", nullptr),
-    Switch("DndStatus", "DND", nullptr),
-    Switch("DNDEmergencySwitch", "DND Emergency", nullptr),
-    Number("NoAnswerForwardDelayTime", "After Ring Time", 0, kDelaySteps - 1, nullptr),
-    Text("AlwaysForwardTarget", "Always Forward Target", nullptr, nullptr, 127),
-    Text("BusyForwardTarget", "Busy Forward Target", nullptr, nullptr, 127),
-    Text("NoAnswerForwardTarget", "No Answer Forward Target", nullptr, nullptr, 127),
-    Text("AlwaysForwardOnCode", "On Code", nullptr, nullptr, 32),
-    Text("AlwaysForwardOffCode", "Off Code", nullptr, nullptr, 32),
-    Text("BusyForwardOnCode", "On Code", nullptr, nullptr, 32),
-    Text("BusyForwardOffCode", "Off Code", nullptr, nullptr, 32),
-    Text("NoAnswerForwardOnCode", "On Code", nullptr, nullptr, 32),
-    Text("NoAnswerForwardOffCode", "Off Code", nullptr, nullptr, 32),
-    Text("DndOnCode", "DND On Code", nullptr, nullptr, 32),
-    Text("DndOffCode", "DND Off Code", nullptr, nullptr, 32),
-    Text("DNDEmergencyNumberList", "Authorized Numbers", nullptr, nullptr, 511),
-};
 
 const char* const kItems[] = {
     "FeaturesHeadForward",            "FeaturesForwardMode",
@@ -150,7 +114,9 @@ template <size_t N>
 TMPL_varlist* AddIniFields(TMPL_varlist* varlist, _HREGISTRY_* section, const IniField (&fields)[N])
 {
     for (const IniField& f : fields) {
-        std::string value = GetStringAndReplaceChar(section, f.key, f.fallback);
+        // A refused write shows what was typed.
+        const char* typed = TypedFormValue(f.field);
+        std::string value = typed ? EscapeHtml(typed) : GetStringAndReplaceChar(section, f.key, f.fallback);
         varlist = TMPL_add_var(varlist, f.field, value.c_str(), 0);
     }
     return varlist;
@@ -186,63 +152,75 @@ TMPL_loop* DelayLoop(const std::string& current)
     return rows;
 }
 
-// Writes the posted fields into an account's section. Absent fields keep
-// their keys. Returns 1 when something was written, 0 when nothing was
-// posted, -1 when the file could not be written.
-int WriteIniFields(_HREGISTRY_* section, const IniField* fields, int count, HttpRequest* request,
-                   bool& written)
-{
-    for (int i = 0; i < count; ++i) {
-        const char* value = request->getParameter(fields[i].field);
-        if (!value)
-            continue;
-        if (!section || !registrySetString(section, fields[i].key, value, 0))
-            return -1;
-        written = true;
-    }
-    return written ? 1 : 0;
-}
-
-struct FeatureWrite {
-    bool changed = false;
-    bool failed = false;
-    int account = -1;  // the account whose section was written
+// What a write does with one feature (forward or DND) in account mode: the
+// account's section and the checked values for its keys.
+struct SectionWrite {
+    int account = -1;
+    std::vector<std::pair<const char*, std::string>> values;  // key, value
 };
 
-// One feature (forward or DND) in the mode that is now configured.
-FeatureWrite WriteFeature(HttpRequest* request, const char* modeField, const char* accountField,
-                          const char* sectionPrefix, const IniField* main, int mainCount,
-                          const IniField* codes, int codeCount, const char* const* store,
-                          int storeCount, const char* const* codeStore, int codeStoreCount,
-                          bool takeCodes)
+bool AccountModePosted(PageWrite& write, const char* modeField)
 {
-    FeatureWrite result;
-    if (GetConfigValue(FILETYPE_GLOBAL, modeField, 0) != "1") {
-        StoreResult stored = StoreFields(store, storeCount, request);
-        if (takeCodes) {
-            StoreResult codesStored = StoreFields(codeStore, codeStoreCount, request);
-            stored.changed = stored.changed || codesStored.changed;
-            stored.failed = stored.failed || codesStored.failed;
-        }
-        result.changed = stored.changed;
-        result.failed = stored.failed;
-        return result;
+    const char* posted = write.posted(modeField);
+    if (IsMode(posted))
+        return strcmp(posted, "1") == 0;
+    return GetConfigValue(FILETYPE_GLOBAL, modeField, 0) == "1";
+}
+
+// Queues a feature's global fields (phone mode), or takes its INI values
+// (account mode with an account field). With BroadSoft the server owns the
+// feature codes, which are then never taken from the page.
+SectionWrite PlanFeature(PageWrite& write, const char* modeField, const char* accountField,
+                         const IniField* main, int mainCount, const IniField* codes,
+                         int codeCount, bool takeCodes)
+{
+    SectionWrite plan;
+    if (!AccountModePosted(write, modeField)) {
+        for (int i = 0; i < mainCount; ++i)
+            write.add(FILETYPE_GLOBAL, main[i].field);
+        for (int i = 0; takeCodes && i < codeCount; ++i)
+            write.add(FILETYPE_GLOBAL, codes[i].field);
+        return plan;
     }
-    int account = -1;
-    const char* posted = request->getParameter(accountField);
-    if (!posted || !*posted || !ParseAccountIndex(posted, account))
-        return result;
-    _HREGISTRY_* section = OpenUserIni(Section(sectionPrefix, account), true);
-    bool written = false;
-    bool failed = WriteIniFields(section, main, mainCount, request, written) < 0;
-    if (takeCodes && !failed)
-        failed = WriteIniFields(section, codes, codeCount, request, written) < 0;
-    if (!failed && written && !registryFlush(section))
-        failed = true;
-    result.failed = failed;
-    result.changed = written && !failed;
-    result.account = account;
-    return result;
+    const char* account = write.posted(accountField);
+    if (!*account)
+        return plan;
+    if (!ParseAccountIndex(account, plan.account)) {
+        write.refuse(accountField, "Choose one of the offered values.");
+        return plan;
+    }
+    for (int i = 0; i < mainCount + (takeCodes ? codeCount : 0); ++i) {
+        const IniField& f = i < mainCount ? main[i] : codes[i - mainCount];
+        if (const char* value = write.take(f.field))
+            plan.values.emplace_back(f.key, value);
+    }
+    return plan;
+}
+
+// Writes the planned values into "<prefix><account>". False when the file
+// could not be written.
+bool WriteSection(const SectionWrite& plan, const char* prefix)
+{
+    if (plan.account < 0 || plan.values.empty())
+        return true;
+    _HREGISTRY_* section = OpenUserIni(Section(prefix, plan.account), true);
+    if (!section)
+        return false;
+    for (const auto& value : plan.values) {
+        if (!registrySetString(section, value.first, value.second.c_str(), 0))
+            return false;
+    }
+    return registryFlush(section) != 0;
+}
+
+template <size_t N>
+bool AnyChanged(const PageWrite& write, const IniField (&fields)[N])
+{
+    for (const IniField& f : fields) {
+        if (write.changed(f.field))
+            return true;
+    }
+    return false;
 }
 
 struct ForwardKind {
@@ -328,45 +306,34 @@ int FeaturesForwardServlet::writeConfig(HttpRequest* request, HttpResponse* resp
 {
     if (IsInTalking(response))
         return 1;
-    std::string reason;
-    if (!CheckFeatureRows(kChecks, CountOf(kChecks), request, reason))
-        return RefuseFeatureWrite(response, kPage, reason);
-    for (const char* field : {"ForwardAccount", "DNDAccount"}) {
-        const char* posted = request->getParameter(field);
-        int account = 0;
-        if (posted && *posted && !ParseAccountIndex(posted, account))
-            return RefuseFeatureWrite(response, kPage, "There is no such account.");
-    }
-    StoreResult stored = StoreFields(kEmergency, CountOf(kEmergency), request);
-    bool forwardModeChanged =
-        writeConfigOperate(FILETYPE_GLOBAL, "ForwardMode", request, 0) == 1;
-    bool dndModeChanged = writeConfigOperate(FILETYPE_GLOBAL, "DndMode", request, 0) == 1;
-    // With BroadSoft the server owns the feature codes.
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kEmergency, CountOf(kEmergency));
+    write.add(FILETYPE_GLOBAL, "ForwardMode");
+    write.add(FILETYPE_GLOBAL, "DndMode");
     bool takeCodes = GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0";
+    SectionWrite forward = PlanFeature(write, "ForwardMode", "ForwardAccount", kForwardMain,
+                                       CountOf(kForwardMain), kForwardCodes, CountOf(kForwardCodes),
+                                       takeCodes);
+    SectionWrite dnd = PlanFeature(write, "DndMode", "DNDAccount", kDndMain, CountOf(kDndMain),
+                                   kDndCodes, CountOf(kDndCodes), takeCodes);
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesForwardServlet::loadConfig);
+    if (!WriteSection(forward, "Account") || !WriteSection(dnd, "DNDAccount"))
+        return RefuseFeatureWrite(response, kPage, "The settings could not be saved!");
 
-    FeatureWrite forward =
-        WriteFeature(request, "ForwardMode", "ForwardAccount", "Account", kForwardMain,
-                     CountOf(kForwardMain), kForwardCodes, CountOf(kForwardCodes), kForwardStore,
-                     CountOf(kForwardStore), kForwardCodeStore, CountOf(kForwardCodeStore),
-                     takeCodes);
-    FeatureWrite dnd = WriteFeature(request, "DndMode", "DNDAccount", "DNDAccount", kDndMain,
-                                    CountOf(kDndMain), kDndCodes, CountOf(kDndCodes), kDndStore,
-                                    CountOf(kDndStore), kDndCodeStore, CountOf(kDndCodeStore),
-                                    takeCodes);
-    if (forward.changed || forwardModeChanged)
+    // A written section counts as a change, as does switching the mode alone.
+    if (write.changed("ForwardMode") || AnyChanged(write, kForwardMain) ||
+        AnyChanged(write, kForwardCodes) || !forward.values.empty())
         NotifyFeatureChange(Notify::Broadcast, kChangedForward);
-    if (dnd.changed || dndModeChanged)
+    if (write.changed("DndMode") || AnyChanged(write, kDndMain) || AnyChanged(write, kDndCodes) ||
+        !dnd.values.empty())
         NotifyFeatureChange(Notify::Broadcast, kChangedDnd);
-    if (stored.failed || forward.failed || dnd.failed) {
-        log_log(2, 3, "%s: settings not stored", kPage);
-        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
-        return 1;
-    }
     std::string url = "/servlet?p=features-forward&q=load";
     if (forward.account >= 0)
         url += "&fwd=" + std::to_string(forward.account);
     if (dnd.account >= 0)
         url += "&dnd=" + std::to_string(dnd.account);
+    MarkSaved(request);
     response->sendRedirect(url.c_str());
     return 1;
 }

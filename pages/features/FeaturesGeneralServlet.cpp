@@ -35,14 +35,13 @@ const FeatureRow kRows[] = {
     Card("Call Handling"),
     Switch("CallWaitingSwitch", "Call Waiting", "FeaturesCallWaiting",
            "A second incoming call is offered during a call."),
-    Text("CallWaitingOnCode", "Call Waiting On Code", "FeaturesCallWaiting", nullptr, 32),
-    Text("CallWaitingOffCode", "Call Waiting Off Code", "FeaturesCallWaiting", nullptr, 32),
+    Text("CallWaitingOnCode", "Call Waiting On Code", "FeaturesCallWaiting", nullptr),
+    Text("CallWaitingOffCode", "Call Waiting Off Code", "FeaturesCallWaiting", nullptr),
     Switch("AutoRedialSwitch", "Auto Redial", "FeaturesAutoRedial",
            "Dial a busy number again by itself."),
-    Number("AutoRedialInterval", "Auto Redial Interval (s)", 1, 300,
-           "FeaturesAutoRedialInterval"),
-    Number("AutoRedialTimes", "Auto Redial Times", 1, 300, "FeaturesAutoRedialTimes"),
-    Number("AutoAnswerDelay", "Auto Answer Delay (s)", 1, 4, "FeaturesAutoAnswerDelay"),
+    Number("AutoRedialInterval", "Auto Redial Interval (s)", "FeaturesAutoRedialInterval"),
+    Number("AutoRedialTimes", "Auto Redial Times", "FeaturesAutoRedialTimes"),
+    Number("AutoAnswerDelay", "Auto Answer Delay (s)", "FeaturesAutoAnswerDelay"),
     Choice("NormalRefuseCode", "Return Code When Refuse", kRefuseCodes,
            "FeaturesReturnCodeRefuse", "The SIP answer sent when a call is rejected."),
     Choice("DNDRefuseCode", "Return Code When DND", kRefuseCodes, "FeaturesReturnCodeDND",
@@ -68,29 +67,29 @@ const FeatureRow kRows[] = {
     Choice("KeyAsSendSwitch", "Key As Send", kKeyAsSend, "FeaturesKeyasSend",
            "The key that dials the number entered so far."),
     Text("HotlineNumber", "Hotline Number", "FeaturesHotlineNumber",
-         "Lifting the handset dials this number after the hotline delay.", 32),
-    Number("HotlineDelay", "Hotline Delay (s)", 0, 10, "FeaturesHotlineDelay"),
-    Number("DialNowDelay", "Time-Out for Dial Now Rule (s)", 0, 14, "FeaturesTimeOutforDialNow"),
+         "Lifting the handset dials this number after the hotline delay."),
+    Number("HotlineDelay", "Hotline Delay (s)", "FeaturesHotlineDelay"),
+    Number("DialNowDelay", "Time-Out for Dial Now Rule (s)", "FeaturesTimeOutforDialNow"),
     Switch("EnableDirectIPCall", "Direct IP Call", "FeaturesDirectIPCall"),
     Text("CallNumFilter", "Call Number Filter", "FeaturesCallNumFilter",
-         "Characters removed from a number before it is dialed.", 32),
+         "Characters removed from a number before it is dialed."),
     Switch("EnablePSWDial", "Password Dial", "FeaturesPswDial",
          "Digits after the prefix are shown as stars while dialing."),
-    Text("PSWDialPrefix", "Password Dial Prefix", "FeaturesPswPrefix", nullptr, 32),
-    Number("PSWDialLength", "Password Length", 0, 32, "FeaturesPswLength"),
+    Text("PSWDialPrefix", "Password Dial Prefix", "FeaturesPswPrefix", nullptr),
+    Number("PSWDialLength", "Password Length", "FeaturesPswLength"),
     Switch("SipReservePound", "Reserve # in User Name", "FeaturesReservePound"),
     Switch("EnableSendPoundKey", "Send Pound Key", "FeaturesSendPoundKey"),
     Card("DTMF and Tones"),
-    Number("Dtmfrep", "DTMF Repetition", 1, 3, "FeaturesDTMFRepetition"),
+    Number("Dtmfrep", "DTMF Repetition", "FeaturesDTMFRepetition"),
     Switch("EnableHideDTMF", "Suppress DTMF Display", "FeaturesSuppressDTMFDisplay"),
     Switch("EnableDTMFDelay", "Suppress DTMF Display Delay", "FeaturesSuppressDTMFDisplayDelay"),
     Switch("LocalDtmfTone", "Play Local DTMF Tone", "FeaturesPlayLocalDTMFTone"),
     Switch("EnableDTMFReplaceTran", "DTMF Replace Transfer", "FeaturesDTMFReplaceTran",
            "Transfer by sending DTMF digits instead of a SIP REFER."),
-    Text("TransferDTMF", "Transfer DTMF", "FeaturesTranSendDTMF", nullptr, 32),
+    Text("TransferDTMF", "Transfer DTMF", "FeaturesTranSendDTMF", nullptr),
     Switch("PlayHoldToneSwitch", "Play Hold Tone", "FeaturesPlayHoldTone"),
-    Number("PlayHoldToneDelay", "Play Hold Tone Delay (s)", 3, 3600, "FeaturesPlayHoldToneDelay"),
-    Number("PayloadType", "RTP Payload Type", 96, 127, "FeaturesMulticastCodec"),
+    Number("PlayHoldToneDelay", "Play Hold Tone Delay (s)", "FeaturesPlayHoldToneDelay"),
+    Number("PayloadType", "RTP Payload Type", "FeaturesMulticastCodec"),
     Card("SIP"),
     Switch("SipRFC2543Hold", "RFC 2543 Hold", "FeaturesRFC2543Hold",
            "Hold with the address 0.0.0.0 instead of a=sendonly."),
@@ -100,15 +99,15 @@ const FeatureRow kRows[] = {
     Switch("BroadsoftFeatureKeySync", "Feature Key Synchronisation", "FeatureKeySynchronisation",
            "Keep DND and forwarding in step with the server."),
     Card("Phone"),
-    Number("ReLogOffTime", "Web Log Off Time (min)", 1, 1000, "FeaturesReLogOffTime",
+    Number("ReLogOffTime", "Web Log Off Time (min)", "FeaturesReLogOffTime",
            "The web session ends after this long without a request."),
     Switch("LogonWizard", "Logon Wizard", "FeaturesLogonWizard"),
     Switch("ClosePowerLight", "Close Power Light", "FeaturesClosePowerLight"),
     Choice("BLFLedMode", "BLF LED Mode", kBlfLedModes, "FeaturesBLFLedMode"),
     Text("DhcpHostnameValue", "DHCP Hostname", "FeaturesDhcpHostname",
-         "The name the phone gives the DHCP server.", 63),
+         "The name the phone gives the DHCP server."),
     Choice("LCDLogo", "Use Logo", kLogos, "FeaturesUseLogo"),
-    Text("TextLogo", "Text Logo", "FeaturesUseLogo", "Shown on the idle screen.", 32),
+    Text("TextLogo", "Text Logo", "FeaturesUseLogo", "Shown on the idle screen."),
 };
 
 // Read for the template besides the rows.
@@ -198,12 +197,6 @@ const LogoLimit* FindLogoLimit(int phoneType)
     return nullptr;
 }
 
-void Merge(StoreResult& all, const StoreResult& one)
-{
-    all.changed = all.changed || one.changed;
-    all.failed = all.failed || one.failed;
-}
-
 // Asks the phone without answering: the logo actions answer on their own page.
 bool PhoneInCall()
 {
@@ -289,26 +282,25 @@ int FeaturesGeneralServlet::writeConfig(HttpRequest* request, HttpResponse* resp
 {
     if (IsInTalking(response))
         return 1;
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason))
-        return RefuseFeatureWrite(response, kPage, reason);
-    const char* autoAnswer = request->getParameter("AccountAutoAnswerSwitch");
-    int on = 0;
-    if (autoAnswer && !ParseDecimalInt(autoAnswer, 0, 1, on))
-        return RefuseFeatureWrite(response, kPage, "Auto Answer must be one of the offered values.");
-
-    StoreResult all = StoreFeatureGroups(kFirstGroups, CountOf(kFirstGroups), request);
-    if (autoAnswer &&
-        writeConfigOperate(FILETYPE_ACCOUNT, "AccountAutoAnswerSwitch", autoAnswer, kAutoAnswerSlot) < 0)
-        all.failed = true;
-    Merge(all, StoreFeatureGroups(kForwardGroups, CountOf(kForwardGroups), request));
+    PageWrite write(request, kPage);
+    AddFeatureGroups(write, kFirstGroups, CountOf(kFirstGroups));
+    AddFeatureGroups(write, kForwardGroups, CountOf(kForwardGroups));
+    AddFeatureGroups(write, kLaterGroups, CountOf(kLaterGroups));
+    // The phone's own auto answer lives in an account slot of its own.
+    const char* autoAnswer = write.take("AccountAutoAnswerSwitch");
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesGeneralServlet::loadConfig);
+    if (autoAnswer && writeConfigOperate(FILETYPE_ACCOUNT, "AccountAutoAnswerSwitch", autoAnswer,
+                                         kAutoAnswerSlot) < 0)
+        return RefuseFeatureWrite(response, kPage, "The settings could not be saved!");
+    bool changed = NotifyFeatureGroups(write, kForwardGroups, CountOf(kForwardGroups));
     int minutes = 0;
-    if (ParseDecimalInt(request->getParameter("ReLogOffTime"), 1, 1000, minutes))
+    if (ParseDecimalInt(write.posted("ReLogOffTime"), 1, 1000, minutes))
         request->getSession(1)->setMaxInactiveInterval(minutes * 60);
-    Merge(all, StoreFeatureGroups(kLaterGroups, CountOf(kLaterGroups), request));
-    if (all.changed)
+    changed = NotifyFeatureGroups(write, kLaterGroups, CountOf(kLaterGroups)) || changed;
+    if (changed)
         log_log(2, 6, "Features general has been changed!");
-    return AnswerFeatureWrite(request, response, kPage, all.failed);
+    return FinishFeatureWrite(write, request, response, kPage);
 }
 
 int FeaturesGeneralServlet::uploadLogo(HttpRequest* request, HttpResponse* response)

@@ -41,7 +41,7 @@ int FeaturesIntercomServlet::loadConfig(HttpRequest* request, HttpResponse* resp
 
 int FeaturesIntercomServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return WriteFeaturePage(kPage, request, response);
+    return WriteFeaturePage(kPage, this, request, response);
 }
 
 TMPL_varlist* FeaturesIntercomServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

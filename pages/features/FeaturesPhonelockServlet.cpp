@@ -20,10 +20,10 @@ const FeatureRow kRows[] = {
     Switch("LockEnable", "Phone Lock", "PhoneLockEnable"),
     Choice("PhoneLock", "Lock Type", kLockTypes, "PhoneKeyboardLock",
            "Which keys stop working while the phone is locked."),
-    Number("LockTimeout", "Lock Time-out (s)", 0, 3600, "PhoneLockTimeout",
+    Number("LockTimeout", "Lock Time-out (s)", "PhoneLockTimeout",
            "The phone locks itself after this long without use; 0 locks only on request."),
     Text("EmergencyNumberList", "Emergency", "PhoneEmergencySetting",
-         "Numbers a locked phone still dials, separated by commas.", 99),
+         "Numbers a locked phone still dials, separated by commas."),
 };
 const char* const kQuiet[] = {"EmergencyNumberList"};
 const char* const kLock[] = {"LockTimeout", "LockEnable", "PhoneLock"};
@@ -78,21 +78,20 @@ int FeaturesPhonelockServlet::writeConfig(HttpRequest* request, HttpResponse* re
     if (IsInTalking(response))
         return 1;
     log_log(2, 6, "Features Phonelock writeConfig start...");
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    const char* pin = request->getParameter("UnlockPIN");
+    PageWrite write(request, kPage.page);
+    const char* pin = write.take("UnlockPIN");
     if (IsNewPin(pin) && !IsPinText(pin))
-        return RefuseFeatureWrite(response, kPage.page, "Unlock PIN must be 1 to 15 digits.");
-    StoreResult result = StoreFields(kQuiet, CountOf(kQuiet), request);
+        write.refuse("UnlockPIN", "Enter 1 to 15 digits.");
+    write.add(FILETYPE_GLOBAL, kQuiet, CountOf(kQuiet));
+    write.add(FILETYPE_GLOBAL, kLock, CountOf(kLock));
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesPhonelockServlet::loadConfig);
     if (IsNewPin(pin) && !StoreUnlockPin(pin))
-        result.failed = true;
-    StoreResult lock = StoreFields(kLock, CountOf(kLock), request);
-    if (lock.changed) {
-        NotifyFeatureChange(Notify::Post, 20);
+        return RefuseFeatureWrite(response, kPage.page, "The settings could not be saved!");
+    const FeatureGroup lock[] = {Group(kLock, Notify::Post, 20)};
+    if (NotifyFeatureGroups(write, lock, CountOf(lock)))
         log_log(2, 6, "Features Phonelock has been changed!");
-    }
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed || lock.failed);
+    return FinishFeatureWrite(write, request, response, kPage.page);
 }
 
 TMPL_varlist* FeaturesPhonelockServlet::showItemsByLevel(TMPL_varlist* varlist,

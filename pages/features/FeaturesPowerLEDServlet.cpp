@@ -42,7 +42,7 @@ int FeaturesPowerLEDServlet::loadConfig(HttpRequest* request, HttpResponse* resp
 
 int FeaturesPowerLEDServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return WriteFeaturePage(kPage, request, response);
+    return WriteFeaturePage(kPage, this, request, response);
 }
 
 TMPL_varlist* FeaturesPowerLEDServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -9,7 +9,7 @@ const FeatureRow kRows[] = {
     Card("Push XML"),
     // The push check reads the list into 256 bytes.
     Text("PushXMLServerIP", "Push XML Server IP Address", "FeaturesPushxmlServerAddr",
-         "Servers that may push XML objects, as IP addresses separated by commas.", 255),
+         "Servers that may push XML objects, as IP addresses separated by commas."),
     Switch("EnableSIPNotifyPushXML", "SIP NOTIFY", "FeaturesXMLSIPNotify",
            "Accept XML objects sent in SIP NOTIFY messages."),
     Switch("PushXMLBlockInCalling", "Block XML in Calling", "FeaturesXMLBlockInCalling",
@@ -17,8 +17,7 @@ const FeatureRow kRows[] = {
     Card("Action URI"),
     Text("AURILimitIP", "Action URI Allow IP List", "FeaturesActionURILimitIP",
          "\"any\", or the addresses allowed to send commands, separated by commas (* matches a "
-         "part, as in 192.168.*.*).",
-         511),
+         "part, as in 192.168.*.*)."),
 };
 const char* const kPushFields[] = {"PushXMLServerIP", "EnableSIPNotifyPushXML",
                                    "PushXMLBlockInCalling"};
@@ -47,18 +46,17 @@ int FeaturesRemoteContrlServlet::writeConfig(HttpRequest* request, HttpResponse*
 {
     if (IsInTalking(response))
         return 1;
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    StoreResult result = StoreFields(kPushFields, CountOf(kPushFields), request);
+    PageWrite write(request, kPage.page);
+    write.add(FILETYPE_GLOBAL, kPushFields, CountOf(kPushFields));
+    write.add(FILETYPE_GLOBAL, "AURILimitIP");
+    if (!write.save())
+        return write.reshow(response, this, &FeaturesRemoteContrlServlet::loadConfig);
     // A newly trusted list means new clients: the phone shows a box the first
     // time each sends a command.
-    int limit = writeConfigOperate(FILETYPE_GLOBAL, "AURILimitIP", request, 0);
-    if (limit == 1 && writeConfigOperate(FILETYPE_GLOBAL, "AURIShowMsgBoxEnable", "1", 0) < 0)
-        result.failed = true;
-    if (limit < 0 && request->getParameter("AURILimitIP"))
-        result.failed = true;
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed);
+    if (write.changed("AURILimitIP") &&
+        writeConfigOperate(FILETYPE_GLOBAL, "AURIShowMsgBoxEnable", "1", 0) < 0)
+        return RefuseFeatureWrite(response, kPage.page, "The settings could not be saved!");
+    return FinishFeatureWrite(write, request, response, kPage.page);
 }
 
 TMPL_varlist* FeaturesRemoteContrlServlet::showItemsByLevel(TMPL_varlist* varlist,

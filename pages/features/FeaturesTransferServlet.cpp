@@ -51,7 +51,7 @@ int FeaturesTransferServlet::loadConfig(HttpRequest* request, HttpResponse* resp
 
 int FeaturesTransferServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return WriteFeaturePage(kPage, request, response);
+    return WriteFeaturePage(kPage, this, request, response);
 }
 
 TMPL_varlist* FeaturesTransferServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -19,7 +19,7 @@ const FeatureRow kRows[] = {
     Card("Audio"),
     Switch("VolumeButtonSoundOn", "Key Tone", nullptr),
     Switch("VolumeSendKeySoundOn", "Send Tone", nullptr),
-    Number("HeadsetSend", "Headset Send Volume", -15, 15, nullptr,
+    Number("HeadsetSend", "Headset Send Volume", nullptr,
            "Gain of the headset microphone in dB."),
     Card("Calls"),
     Switch("OnhookBlindTranSwitch", "Blind Transfer on Hook", nullptr),
@@ -87,17 +87,16 @@ int HiddenServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
     if (IsInTalking(response))
         return 1;
-    std::string reason;
-    if (!CheckFeatureRows(kRows, CountOf(kRows), request, reason) ||
-        !CheckFeatureRows(kBroadsoftRow, CountOf(kBroadsoftRow), request, reason))
-        return RefuseFeatureWrite(response, kPage.page, reason);
-    StoreResult result = StoreFields(kFields, CountOf(kFields), request);
-    if (WantsReboot(request))
-        result.failed = StoreFields(kBroadsoft, CountOf(kBroadsoft), request).failed ||
-                        result.failed;
-    else if (!result.failed)
+    PageWrite write(request, kPage.page);
+    write.add(FILETYPE_GLOBAL, kFields, CountOf(kFields));
+    bool reboot = WantsReboot(request);
+    if (reboot)
+        write.add(FILETYPE_GLOBAL, kBroadsoft, CountOf(kBroadsoft));
+    if (!write.save())
+        return write.reshow(response, this, &HiddenServlet::loadConfig);
+    if (!reboot)
         NotifyFeatureChange(Notify::Broadcast, kChangedHidden);
-    return AnswerFeatureWrite(request, response, kPage.page, result.failed);
+    return FinishFeatureWrite(write, request, response, kPage.page);
 }
 
 int HiddenServlet::pushXML(HttpRequest* request, HttpResponse* response)

@@ -154,8 +154,10 @@ TEST_F(FeaturePage, ForwardWriteRules)
                       std::make_pair("AlwaysForwardTarget", overlong.c_str())}) {
         FakeResponse refused;
         run<FeaturesForwardServlet>("/servlet?p=features-forward&q=write",
-                                    {{post.first, post.second}, {"ForwardMode", "1"}}, refused);
-        EXPECT_NE(refused.var("noticeLabel").find("Error:"), std::string::npos) << post.first;
+                                    {{post.first, post.second}, {"ForwardMode", "1"}, {"ForwardAccount", "0"}},
+                                    refused);
+        EXPECT_EQ(refused.status, 400) << post.first;
+        EXPECT_EQ(refused.loopColumn("fieldErrors", "field"), Texts{post.first});
     }
     EXPECT_EQ(Global("ForwardMode"), "");
     EXPECT_FALSE(root.exists("/config/user/user.ini"));
@@ -197,7 +199,7 @@ TEST_F(FeaturePage, RowRulesRefuseBadValues)
                       std::make_pair("EnableACDAutoAvailable", "2")}) {
         FakeResponse r;
         run<FeaturesACDServlet>("/servlet?p=features-acd&q=write", {{post.first, post.second}}, r);
-        EXPECT_EQ(r.var("noticeLabel").rfind("setTimeout$features-acd$Error:", 0), 0u);
+        EXPECT_EQ(r.status, 400) << post.first;
     }
     EXPECT_EQ(changes(), "");
     FakeResponse both;
