@@ -101,6 +101,13 @@ int HiddenServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 
 int HiddenServlet::pushXML(HttpRequest* request, HttpResponse* response)
 {
+    // The push changes what the phone shows: only for those who may change
+    // this page.
+    if (GetPageAccess(request) != FieldAccess::Change) {
+        log_log(2, 4, "pushXML() refused: the page is above the identity's level");
+        response->print("failed");
+        return 1;
+    }
     if (IsInTalking(response))
         return 1;
     response->print(ProcessPushXml(request, true, response) ? "success" : "failed");

@@ -252,6 +252,15 @@ TEST_F(FeaturePage, HiddenPushesXmlFromTrustedClientsOnly)
     SetGlobal("PushXMLServerIP", "10.0.0.5");
     run<HiddenServlet>("/servlet?p=hidden&q=pushXML", {{"editPushXML", "<Other/>"}}, refused);
     EXPECT_EQ(refused.body, "failed");
+    // A trusted address is not enough for an identity below the page's level.
+    SetGlobal("PushXMLServerIP", "127.0.0.1");
+    SetGlobal("hidden", "3");
+    HiddenServlet servlet;
+    FakeRequest request("/servlet?p=hidden&q=pushXML");
+    request.login("user").setPost({{"editPushXML", "<User/>"}});
+    FakeResponse below;
+    servlet.onRequest(&request, &below);
+    EXPECT_EQ(below.body, "failed");
     EXPECT_EQ(root.read("/tmp/XmlBrowserFile.xml"), "<Text/>");
 }
 
