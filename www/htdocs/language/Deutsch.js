@@ -355,8 +355,7 @@ var LANG = {
   "Error:The message list cannot be read!": "Fehler: Die Nachrichtenliste kann nicht gelesen werden!",
   "Error:The message list cannot be saved!": "Fehler: Die Nachrichtenliste kann nicht gespeichert werden!",
   "Error:The message could not be sent!": "Fehler: Die Nachricht konnte nicht gesendet werden!",
-  "Error:Unlock PIN must be 1 to 15 digits.": "Fehler: Die Entsperr-PIN muss aus 1 bis 15 Ziffern bestehen.",
-  "Error:There is no such account.": "Fehler: Dieses Konto gibt es nicht.",
+  "Enter 1 to 15 digits.": "Geben Sie 1 bis 15 Ziffern ein.",
   /* Network and certificate pages */
   "(no .cnf file: VPN cannot be activated)": "(keine .cnf-Datei: VPN kann nicht aktiviert werden)",
   "802.1x": "802.1x",
