@@ -156,10 +156,10 @@ bool WantsReboot(HttpRequest* request)
     return reboot && strcmp(reboot, "true") == 0;
 }
 
-int RefuseFeatureWrite(HttpResponse* response, const char* page, const std::string& reason)
+int AnswerNotSaved(HttpResponse* response, const char* page)
 {
-    log_log(2, 4, "%s: refused: %s", page, reason.c_str());
-    SetNoticePage(response, false, page, ("Error:" + reason).c_str());
+    log_log(2, 3, "%s: settings not stored", page);
+    SetNoticePage(response, false, page, "Error:The settings could not be saved!");
     return 1;
 }
 

@@ -124,8 +124,9 @@ bool WantsReboot(HttpRequest* request);
 // back to the page's load, which says "Saved". Returns 1.
 int FinishFeatureWrite(PageWrite& write, HttpRequest* request, HttpResponse* response,
                        const char* page, int rebootMode = -1);
-// Answers with a notice naming the reason. Returns 1.
-int RefuseFeatureWrite(HttpResponse* response, const char* page, const std::string& reason);
+// The answer when a store after the page's save failed (an INI file, a
+// second setting): a full disk must not look like success. Returns 1.
+int AnswerNotSaved(HttpResponse* response, const char* page);
 
 // ---- A whole simple page -----------------------------------------------------
 

@@ -319,7 +319,7 @@ int FeaturesForwardServlet::writeConfig(HttpRequest* request, HttpResponse* resp
     if (!write.save())
         return write.reshow(response, this, &FeaturesForwardServlet::loadConfig);
     if (!WriteSection(forward, "Account") || !WriteSection(dnd, "DNDAccount"))
-        return RefuseFeatureWrite(response, kPage, "The settings could not be saved!");
+        return AnswerNotSaved(response, kPage);
 
     // A written section counts as a change, as does switching the mode alone.
     if (write.changed("ForwardMode") || AnyChanged(write, kForwardMain) ||

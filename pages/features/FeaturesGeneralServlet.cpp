@@ -292,7 +292,7 @@ int FeaturesGeneralServlet::writeConfig(HttpRequest* request, HttpResponse* resp
         return write.reshow(response, this, &FeaturesGeneralServlet::loadConfig);
     if (autoAnswer && writeConfigOperate(FILETYPE_ACCOUNT, "AccountAutoAnswerSwitch", autoAnswer,
                                          kAutoAnswerSlot) < 0)
-        return RefuseFeatureWrite(response, kPage, "The settings could not be saved!");
+        return AnswerNotSaved(response, kPage);
     bool changed = NotifyFeatureGroups(write, kForwardGroups, CountOf(kForwardGroups));
     int minutes = 0;
     if (ParseDecimalInt(write.posted("ReLogOffTime"), 1, 1000, minutes))

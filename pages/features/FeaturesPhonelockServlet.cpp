@@ -87,7 +87,7 @@ int FeaturesPhonelockServlet::writeConfig(HttpRequest* request, HttpResponse* re
     if (!write.save())
         return write.reshow(response, this, &FeaturesPhonelockServlet::loadConfig);
     if (IsNewPin(pin) && !StoreUnlockPin(pin))
-        return RefuseFeatureWrite(response, kPage.page, "The settings could not be saved!");
+        return AnswerNotSaved(response, kPage.page);
     const FeatureGroup lock[] = {Group(kLock, Notify::Post, 20)};
     if (NotifyFeatureGroups(write, lock, CountOf(lock)))
         log_log(2, 6, "Features Phonelock has been changed!");

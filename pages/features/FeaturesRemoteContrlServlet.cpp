@@ -55,7 +55,7 @@ int FeaturesRemoteContrlServlet::writeConfig(HttpRequest* request, HttpResponse*
     // time each sends a command.
     if (write.changed("AURILimitIP") &&
         writeConfigOperate(FILETYPE_GLOBAL, "AURIShowMsgBoxEnable", "1", 0) < 0)
-        return RefuseFeatureWrite(response, kPage.page, "The settings could not be saved!");
+        return AnswerNotSaved(response, kPage.page);
     return FinishFeatureWrite(write, request, response, kPage.page);
 }
 

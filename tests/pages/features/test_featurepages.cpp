@@ -163,6 +163,17 @@ TEST_F(FeaturePage, ForwardWriteRules)
     EXPECT_FALSE(root.exists("/config/user/user.ini"));
 }
 
+TEST_F(FeaturePage, AFailedIniWriteIsNotReportedAsSaved)
+{
+    registryFailNextWrites(-1);
+    FakeResponse r;
+    run<FeaturesForwardServlet>("/servlet?p=features-forward&q=write",
+                                {{"ForwardMode", "1"}, {"ForwardAccount", "1"}, {"AlwaysForwardTarget", "9"}}, r);
+    registryFailNextWrites(0);
+    EXPECT_TRUE(r.redirect.empty());
+    EXPECT_EQ(r.var("noticeLabel"), "setTimeout$features-forward$Error:The settings could not be saved!");
+}
+
 // ---- Simple pages ---------------------------------------------------------------
 
 TEST_F(FeaturePage, GeneralAnnouncesOnlyWhatChanged)
