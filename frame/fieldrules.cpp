@@ -306,8 +306,6 @@ constexpr FieldRule kFieldRules[] = {
     RuleSwitch("OnhookAttendTranSwitch", "FeaturesSemiAttendTransOnHook"),
     RuleSwitch("TranAfterConfExitSwitch", "FeaturesTransferonConferenceHangup"),
     RuleChoice("TransferModeViaDsskey", "0|1|2", "FeaturesTransferModeViaDsskey"),
-    RuleChoice("EthernetWANPortLink", "0|1|2|3|4"),
-    RuleChoice("EthernetPCPortLink", "0|1|2|3|4"),
     RuleNumber("HeadsetSend", -15, 15),
     RuleSwitch("DndForbidden", "HiddenDNDActive"),
     RuleSwitch("ForwardForbidden", "HiddenForwardActive"),
