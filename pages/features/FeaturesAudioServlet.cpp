@@ -8,7 +8,8 @@ namespace {
 
 constexpr unsigned int kChangedAudio = 11;
 
-const RowChoice kRingerDevices[] = {{"0", "Speaker"}, {"1", "Headset"}, {"2", "Headset and Speaker"}};
+const RowChoice kRingerDevices[] = {
+    {"0", "Speaker"}, {"1", "Headset"}, {"2", "Headset and Speaker"}};
 const FeatureRow kRows[] = {
     Switch("CallWaitingToneSwitch", "Call Waiting Tone", "FeaturesCallWaitingTone",
            "A tone in the call when a second call comes in."),

@@ -1,4 +1,5 @@
-// The page "features-audio": call waiting tone, key and send tones, the redial tone and the ringer device.
+// The page "features-audio": call waiting tone, key and send tones, the
+// redial tone and the ringer device.
 #pragma once
 
 #include "frame/http.h"

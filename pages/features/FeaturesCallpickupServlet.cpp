@@ -52,7 +52,8 @@ int FeaturesCallpickupServlet::writeConfig(HttpRequest* request, HttpResponse* r
     return WriteFeaturePage(kPage, this, request, response);
 }
 
-TMPL_varlist* FeaturesCallpickupServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)
+TMPL_varlist* FeaturesCallpickupServlet::showItemsByLevel(TMPL_varlist* varlist,
+                                                          HttpRequest* request)
 {
     return FeaturePageShowLevel(kPage, varlist, request);
 }

@@ -116,7 +116,8 @@ TMPL_varlist* AddIniFields(TMPL_varlist* varlist, _HREGISTRY_* section, const In
     for (const IniField& f : fields) {
         // A refused write shows what was typed.
         const char* typed = TypedFormValue(f.field);
-        std::string value = typed ? EscapeHtml(typed) : GetStringAndReplaceChar(section, f.key, f.fallback);
+        std::string value =
+            typed ? EscapeHtml(typed) : GetStringAndReplaceChar(section, f.key, f.fallback);
         varlist = TMPL_add_var(varlist, f.field, value.c_str(), 0);
     }
     return varlist;
@@ -268,11 +269,13 @@ int FeaturesForwardServlet::loadConfig(HttpRequest* request, HttpResponse* respo
     int forward = ChosenAccount(request, "fwd", enabled);
     int dnd = ChosenAccount(request, "dnd", enabled);
 
-    TMPL_varlist* varlist = TMPL_add_loop(nullptr, "AccountLoop", AccountLoop(enabled, forward, dnd));
+    TMPL_varlist* varlist =
+        TMPL_add_loop(nullptr, "AccountLoop", AccountLoop(enabled, forward, dnd));
     std::string delay = "2";
     if (!forwardByAccount) {
         delay = GetConfigValue(FILETYPE_GLOBAL, "NoAnswerForwardDelayTime", 0);
-        varlist = readConfigOperate(FILETYPE_GLOBAL, kForwardRead, CountOf(kForwardRead), varlist, 0);
+        varlist =
+            readConfigOperate(FILETYPE_GLOBAL, kForwardRead, CountOf(kForwardRead), varlist, 0);
     } else if (forward < 0) {
         varlist = TMPL_add_var(varlist, "FWDNoAccount", "true", 0);
     } else {

@@ -1,4 +1,5 @@
-// The page "features-intercom": whether intercom calls are answered, muted, announced and may barge in.
+// The page "features-intercom": whether intercom calls are answered, muted,
+// announced and may barge in.
 #pragma once
 
 #include "frame/http.h"

@@ -1,4 +1,5 @@
-// The page "features-phonelock": the keypad lock, its unlock PIN and the numbers a locked phone still dials.
+// The page "features-phonelock": the keypad lock, its unlock PIN and the
+// numbers a locked phone still dials.
 #pragma once
 
 #include "frame/http.h"
