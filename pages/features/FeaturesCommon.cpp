@@ -54,6 +54,9 @@ TMPL_varlist* RowVars(const FeatureRow& row)
                                       limits.c_str(), 0);
     switch (row.kind) {
     case RowKind::Choice:
+        // On/off rows use the interface's one options include.
+        if (row.choices == kSwitchChoices)
+            return TMPL_add_var(vars, "isSwitch", "1", "on", stored == "1" ? "1" : "", 0);
         vars = TMPL_add_var(vars, "isChoice", "1", 0);
         return TMPL_add_loop(vars, "options", OptionLoop(row, stored));
     case RowKind::Text:

@@ -80,7 +80,8 @@ constexpr FeatureRow Choice(const char* field, const char* label, const RowChoic
 // Adds every row's field as a variable (escaped, as the bridge reads it) and
 // the loop "cards" (rows "title" and loop "rows") that the shared row
 // include draws: "field", "label", "value", "level", "help", the kind flag
-// ("isChoice", "isText", "isNumber"), "limits" (the HTML constraints of the
+// ("isSwitch" with "on", "isChoice", "isText", "isNumber"), "limits" (the
+// HTML constraints of the
 // field's rule) and, for a choice, loop "options" ("value", "label",
 // "selected"). A stored value that no choice names is shown as one more
 // option rather than silently replaced by the first.
