@@ -1,0 +1,39 @@
+#include "pages/settings/SettingsAreacodeServlet.h"
+
+#include "frame/frame.h"
+#include "pages/settings/SimplePage.h"
+
+namespace {
+
+const char* const kFields[] = {"AreaCode", "AreaCodeMinLen", "AreaCodeMaxLen", "AreaCodeAccount"};
+const char* const kItems[] = {"PhoneAreacodeControl", "replace-rule", "dial-now", "area-code",
+                              "block-out"};
+const SimplePageSpec kSpec = {"settings-areacode", "settings-dialplan", kFields, CountOf(kFields),
+                              nullptr, 0, kItems, CountOf(kItems), 18, false};
+
+}  // namespace
+
+int SettingsAreacodeServlet::onRequest(HttpRequest* request, HttpResponse* response)
+{
+    static const PageAction<SettingsAreacodeServlet> kActions[] = {
+        {"load", &SettingsAreacodeServlet::loadConfig},
+        {"write", &SettingsAreacodeServlet::writeConfig},
+    };
+    return DispatchPageAction(this, request, response, kActions);
+}
+
+int SettingsAreacodeServlet::loadConfig(HttpRequest* request, HttpResponse* response)
+{
+    TMPL_varlist* accounts = TMPL_add_loop(nullptr, "accountLoop", GetAccountLoop(nullptr, false));
+    return SimplePageLoad(kSpec, request, response, accounts);
+}
+
+int SettingsAreacodeServlet::writeConfig(HttpRequest* request, HttpResponse* response)
+{
+    return SimplePageWrite(kSpec, request, response);
+}
+
+HttpServlet* createSettingsAreacodeServlet()
+{
+    return new SettingsAreacodeServlet;
+}
