@@ -43,6 +43,7 @@ install_root() {
     cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
     # The screen capture tool is firmware too.
     install -D -m 0755 -- "$UTRAC" "$ROOT/boot/bin/utrac"
+    "$HERE/factory/settings/install.sh" "$ROOT"
 }
 
 SIM_PID=

@@ -24,8 +24,7 @@ int SettingsAreacodeServlet::onRequest(HttpRequest* request, HttpResponse* respo
 
 int SettingsAreacodeServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 {
-    TMPL_varlist* accounts = TMPL_add_loop(nullptr, "accountLoop", GetAccountLoop(nullptr, false));
-    return SimplePageLoad(kSpec, request, response, accounts);
+    return SimplePageLoad(kSpec, request, response);
 }
 
 int SettingsAreacodeServlet::writeConfig(HttpRequest* request, HttpResponse* response)

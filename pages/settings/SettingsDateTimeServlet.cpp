@@ -213,7 +213,8 @@ TMPL_varlist* SettingsDateTimeServlet::GetDaylightTimeByZone(TMPL_varlist* varli
             std::string value = Numeric(parts[i]);
             varlist = TMPL_add_var(varlist, names[i], value.c_str(), 0);
         }
-        varlist = TMPL_add_var(varlist, "DSTTimeType", byDate ? "byDate" : "byWeek", 0);
+        varlist = TMPL_add_var(varlist, "DSTTimeType", byDate ? "byDate" : "byWeek",
+                               byDate ? "byDate" : "byWeek", "1", 0);
     }
     return TMPL_add_var(varlist, "DSTOffSetTime", OffsetText(offset).c_str(), 0);
 }
@@ -228,6 +229,10 @@ int SettingsDateTimeServlet::loadConfig(HttpRequest* request, HttpResponse* resp
                                "ManualHour", "ManualMinute", "ManualSecond"};
         for (int i = 0; i < 6; ++i)
             varlist = TMPL_add_var(varlist, names[i], std::to_string(now[i]).c_str(), 0);
+        char shown[48];
+        snprintf(shown, sizeof shown, "%04d-%02d-%02d %02d:%02d:%02d", now[0], now[1], now[2],
+                 now[3], now[4], now[5]);
+        varlist = TMPL_add_var(varlist, "PhoneTime", shown, 0);
     }
     std::string time = CutText(GetConfigValue(FILETYPE_GLOBAL, "CurrentTimeZoneTime", 0), 31);
     std::string zone = CutText(GetConfigValue(FILETYPE_GLOBAL, "CurrentTimeZoneZone", 0), 127);
