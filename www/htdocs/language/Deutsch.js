@@ -209,7 +209,7 @@ var LANG = {
   "Preference": "Allgemein",
   "Time & Date": "Zeit & Datum",
   "Dial Plan": "W\u00e4hlplan",
-  "Voice": "Sprache",
+  "Voice": "Sprachverarbeitung",
   "Enabled": "Aktiviert",
   "Default": "Standard",
   "The phone puts the area code before a dialled number whose length lies between the minimum and the maximum.": "Das Telefon setzt die Vorwahl vor eine gew\u00e4hlte Nummer, deren L\u00e4nge zwischen Mindest- und H\u00f6chstl\u00e4nge liegt.",
