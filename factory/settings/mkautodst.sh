@@ -21,15 +21,18 @@ TZDIR=${TZDIR:-/usr/share/zoneinfo}
 [ -r "$TZDIR/zone.tab" ] && [ -r "$TZDIR/iso3166.tab" ] || {
     echo "$0: no time-zone database in $TZDIR" >&2; exit 1; }
 
-# Antarctic stations and the uninhabited US islands are left out; where a country has several zones of one
-# rule, the better-known city names it.
+# Antarctic stations and the uninhabited US islands are left out; where a
+# country has several zones of one rule, the better-known city names it.
 PREFERRED='Australia/Sydney|America/Toronto|America/Sao_Paulo|Asia/Shanghai'
-{ grep -v '^#' "$TZDIR/zone.tab" | grep -E "	($PREFERRED)(	|\$)" || true
-  grep -v '^#' "$TZDIR/zone.tab" | grep -Ev '^(AQ|UM)'; } | while IFS=$'\t' read -r country _ zone _; do
-    [ -r "$TZDIR/$zone" ] || continue
-    footer=$(tail -n 1 -- "$TZDIR/$zone" 2>/dev/null | tr -d '\r') || continue
-    printf '%s\t%s\t%s\n' "$country" "$zone" "$footer"
-done | LC_ALL=C awk -F '\t' -v countries="$TZDIR/iso3166.tab" '
+ZONES=$({ grep -v '^#' "$TZDIR/zone.tab" | grep -E "	($PREFERRED)(	|\$)" || true
+          grep -v '^#' "$TZDIR/zone.tab" | grep -Ev '^(AQ|UM)'; } |
+        while IFS=$'\t' read -r country _ zone _; do
+            if [ -r "$TZDIR/$zone" ]; then printf '%s\t%s\n' "$country" "$zone"; fi
+        done)
+# One tail for every zone file: the last line of each is its rule.
+mapfile -t FILES < <(printf '%s\n' "$ZONES" | cut -f2 | sed "s|^|$TZDIR/|")
+paste <(printf '%s\n' "$ZONES") <(tail -q -n 1 -- "${FILES[@]}" | tr -d '\r') |
+LC_ALL=C awk -F '\t' -v countries="$TZDIR/iso3166.tab" '
 BEGIN {
     while ((getline line < countries) > 0) {
         if (line ~ /^#/) continue
