@@ -131,9 +131,10 @@ bool StorePostedFields(HttpRequest* request, const char* const* names, int count
 {
     bool stored = true;
     for (int i = 0; i < count; ++i) {
-        if (!names[i] || !request->getParameter(names[i]))
+        const char* value = names[i] ? request->getParameter(names[i]) : nullptr;
+        if (!value)
             continue;
-        int result = writeConfigOperate(FILETYPE_GLOBAL, names[i], request, 0);
+        int result = writeConfigOperate(FILETYPE_GLOBAL, names[i], CutText(value).c_str(), 0);
         if (result == 1)
             changed = true;
         else if (result < 0)

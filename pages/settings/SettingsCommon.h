@@ -74,7 +74,8 @@ bool HasExtension(const std::string& name, std::initializer_list<const char*> ex
 // adds "saved" = "1" once, and the page says "Saved".
 void NoteSaved(HttpRequest* request);
 
-// Stores the posted fields that are present (FILETYPE 0). `changed` is set
+// Stores the posted fields that are present (FILETYPE 0), each cut to
+// kTextMax bytes. `changed` is set
 // when a stored value changed; false when a store failed.
 bool StorePostedFields(HttpRequest* request, const char* const* names, int count, bool& changed);
 
