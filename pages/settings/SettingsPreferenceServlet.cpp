@@ -186,9 +186,11 @@ int SettingsPreferenceServlet::writeConfig(HttpRequest* request, HttpResponse* r
     bool stored = StorePostedFields(request, kGroup, CountOf(kGroup), changed);
 
     auto store = [&](const char* name) {
-        int result = writeConfigOperate(FILETYPE_GLOBAL, name, request, 0);
-        if (result < 0 && request->getParameter(name))
-            stored = false;
+        const char* value = request->getParameter(name);
+        if (!value)
+            return false;
+        int result = writeConfigOperate(FILETYPE_GLOBAL, name, CutText(value).c_str(), 0);
+        stored = stored && result >= 0;
         return result == 1;
     };
     if (store("BacklightLevel"))
