@@ -307,6 +307,14 @@ int SettingsPreferenceServlet::UploadWallpaper(HttpRequest* request, HttpRespons
         SetNoticePage(response, false, kPage, text);
         return 0;
     }
+    // The wallpaper folder keeps the same free room on "/data/" as ring tones.
+    char error[kUploadErrorSize] = "";
+    if (!CheckUploadFile(request, "/data/", kWallpaperFolder, error, true, kWallpaperLimit,
+                         kRingLeastFree)) {
+        log_log(2, 4, "Import wallpaper error: %s\n", error);
+        SetNoticePage(response, false, kPage, error);
+        return 0;
+    }
     request->setUploadFileTemplate("/data/userdata/wallpaper/ringtone_XXXXXX");
     std::string stored, name;
     UploadOf(request, "nameUploadWallpaper", stored, name);
