@@ -357,3 +357,25 @@ var LANG = {
   "Delete the uploaded server certificate? The phone then presents its own after the next restart.": "Das hochgeladene Serverzertifikat l\u00f6schen? Das Telefon zeigt dann nach dem n\u00e4chsten Neustart sein eigenes.",
   "The new VPN configuration replaces the installed one. Continue?": "Die neue VPN-Konfiguration ersetzt die installierte. Fortfahren?"
 };
+/* Front door: save results, field rules, errors. */
+var LANG_CODE = "de";
+(function (words) {
+  for (var key in words) LANG[key] = words[key];
+})({
+  "Saved": "Gespeichert",
+  "The settings were not saved. Please correct the marked values.":
+    "Die Einstellungen wurden nicht gespeichert. Bitte korrigieren Sie die markierten Werte.",
+  "The value is too long.": "Der Wert ist zu lang.",
+  "Line breaks and control characters are not allowed.": "Zeilenumbrüche und Steuerzeichen sind nicht erlaubt.",
+  "Enter a whole number in the allowed range.": "Geben Sie eine ganze Zahl im erlaubten Bereich ein.",
+  "Enter a port number from 1 to 65535.": "Geben Sie eine Portnummer von 1 bis 65535 ein.",
+  "Enter an IPv4 or IPv6 address.": "Geben Sie eine IPv4- oder IPv6-Adresse ein.",
+  "Enter a host name or an IP address.": "Geben Sie einen Hostnamen oder eine IP-Adresse ein.",
+  "Choose one of the offered values.": "Wählen Sie einen der angebotenen Werte.",
+  "The first value must not be greater than the second.": "Der erste Wert darf nicht größer als der zweite sein.",
+  "Page not found": "Seite nicht gefunden",
+  "This page does not exist on this phone.": "Diese Seite gibt es auf diesem Telefon nicht.",
+  "Access denied": "Zugriff verweigert",
+  "Too many failed logins from this address. Please try again in 3 minutes.":
+    "Zu viele fehlgeschlagene Anmeldungen von dieser Adresse. Bitte versuchen Sie es in 3 Minuten erneut."
+});

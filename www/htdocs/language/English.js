@@ -9,3 +9,4 @@ var LANG = {
   "Fail to upload photo ! [The Resolution of the picture is too large]": "The picture's resolution is too large.",
   "The file is too large,please less than 5M!": "The file is too large: it must be under 5 MB."
 };
+var LANG_CODE = "en";
