@@ -27,9 +27,11 @@ RuleValues Posted(const RulePageSpec& spec, int phoneType, HttpRequest* request)
 
 // Loads the list for a change; a file that cannot be read is never
 // replaced by a new one: the notice says so and nothing is written.
-bool LoadForChange(const RulePageSpec& spec, RuleList& list, HttpResponse* response,
-                   const char* log)
+bool LoadForChange(const RulePageSpec& spec, RuleList& list, HttpRequest* request,
+                   HttpResponse* response, const char* log)
 {
+    if (!MayChangePage(request, response))
+        return false;
     if (list.load() == XmlFile::Loaded)
         return true;
     log_log(2, 4, "%s", log);
@@ -45,7 +47,7 @@ int SaveAndAnswer(const RulePageSpec& spec, RuleList& list, HttpRequest* request
         SetNoticePage(response, false, spec.page, kFileNotSaved);
         return 0;
     }
-    NoteSaved(request);
+    MarkSaved(request);
     RedirectToLoad(response, spec.page);
     PostPhoneChange(spec.changeWparam, 0);
     return 1;
@@ -90,7 +92,7 @@ int RulePageAdd(const RulePageSpec& spec, int phoneType, HttpRequest* request,
                 HttpResponse* response)
 {
     RuleList list(spec.file);
-    if (!LoadForChange(spec, list, response, "Add... error to get root element\n"))
+    if (!LoadForChange(spec, list, request, response, "Add... error to get root element\n"))
         return 0;
     // Rules beyond the shown hundred could be neither seen nor edited.
     if (list.count() >= kMaxRules) {
@@ -109,7 +111,7 @@ int RulePageEdit(const RulePageSpec& spec, int phoneType, HttpRequest* request,
     if (!ParseDecimalInt(request->getParameter("currentIndex"), 1, 1 << 30, number))
         number = -1;
     RuleList list(spec.file);
-    if (!LoadForChange(spec, list, response, "Edit... error to get root element\n"))
+    if (!LoadForChange(spec, list, request, response, "Edit... error to get root element\n"))
         return 0;
     list.edit(number, Posted(spec, phoneType, request));
     return SaveAndAnswer(spec, list, request, response);
@@ -129,7 +131,7 @@ int RulePageDel(const RulePageSpec& spec, int /*phoneType*/, HttpRequest* reques
         return 0;
     }
     RuleList list(spec.file);
-    if (!LoadForChange(spec, list, response, "Del... error to get root element\n"))
+    if (!LoadForChange(spec, list, request, response, "Del... error to get root element\n"))
         return 0;
     list.remove(numbers);
     return SaveAndAnswer(spec, list, request, response);

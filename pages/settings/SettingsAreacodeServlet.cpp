@@ -29,7 +29,7 @@ int SettingsAreacodeServlet::loadConfig(HttpRequest* request, HttpResponse* resp
 
 int SettingsAreacodeServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return SimplePageWrite(kSpec, request, response);
+    return SimplePageWrite(kSpec, this, &SettingsAreacodeServlet::loadConfig, request, response);
 }
 
 HttpServlet* createSettingsAreacodeServlet()

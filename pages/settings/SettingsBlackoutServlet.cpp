@@ -56,6 +56,8 @@ int SettingsBlackoutServlet::writeConfig(HttpRequest* request, HttpResponse* res
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     // The ten rows replace the file whole; a file the page could not show
     // is kept rather than overwritten by rows the user never saw.
     RuleList present(kFile);
@@ -77,7 +79,7 @@ int SettingsBlackoutServlet::writeConfig(HttpRequest* request, HttpResponse* res
         return 0;
     }
     PostPhoneChange(kChangedBlockOut, 0);
-    NoteSaved(request);
+    MarkSaved(request);
     return loadConfig(request, response);
 }
 

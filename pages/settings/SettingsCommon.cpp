@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "platform/msgids.h"
 
@@ -38,12 +39,6 @@ TMPL_varlist* AddSettingsLevel(TMPL_varlist* varlist, HttpRequest* request, cons
 {
     SettingsMenu menu = MakeSettingsMenu(self);
     varlist = AddShowLevel(varlist, request, menu.names, kSettingsMenuCount, items, itemCount);
-    HttpSession* session = request ? request->getSession(1) : nullptr;
-    const char* saved = session ? session->getAttribute("settingsSaved") : nullptr;
-    if (saved && *saved) {
-        varlist = TMPL_add_var(varlist, "saved", "1", 0);
-        session->setAttribute("settingsSaved", strdup(""));
-    }
     return GetTR069Supported(varlist);
 }
 
@@ -121,26 +116,15 @@ bool HasExtension(const std::string& name, std::initializer_list<const char*> ex
     return false;
 }
 
-void NoteSaved(HttpRequest* request)
+bool MayChangePage(HttpRequest* request, HttpResponse* response)
 {
-    if (HttpSession* session = request ? request->getSession(1) : nullptr)
-        session->setAttribute("settingsSaved", strdup("1"));
-}
-
-bool StorePostedFields(HttpRequest* request, const char* const* names, int count, bool& changed)
-{
-    bool stored = true;
-    for (int i = 0; i < count; ++i) {
-        const char* value = names[i] ? request->getParameter(names[i]) : nullptr;
-        if (!value)
-            continue;
-        int result = writeConfigOperate(FILETYPE_GLOBAL, names[i], CutText(value).c_str(), 0);
-        if (result == 1)
-            changed = true;
-        else if (result < 0)
-            stored = false;
-    }
-    return stored;
+    if (GetPageAccess(request) == FieldAccess::Change)
+        return true;
+    log_log(2, 4, "%s: change refused to %s", request->getParameter("p") ?: "",
+            *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody");
+    SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
+    response->sendError(403);
+    return false;
 }
 
 void PostPhoneChange(unsigned int wparam, int lparam)

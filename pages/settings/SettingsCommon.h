@@ -70,14 +70,9 @@ bool HasExtension(const std::string& name, std::initializer_list<const char*> ex
 
 // ---- After a write ---------------------------------------------------------
 
-// Notes in the session that a save succeeded; the next AddSettingsLevel
-// adds "saved" = "1" once, and the page says "Saved".
-void NoteSaved(HttpRequest* request);
-
-// Stores the posted fields that are present (FILETYPE 0), each cut to
-// kTextMax bytes. `changed` is set
-// when a stored value changed; false when a store failed.
-bool StorePostedFields(HttpRequest* request, const char* const* names, int count, bool& changed);
+// Changes that are not settings (rule files, softkey files, media) need the
+// page's own level: otherwise the notice, 403 and false.
+bool MayChangePage(HttpRequest* request, HttpResponse* response);
 
 // 0x10007 with the area in wparam: posted to "app_vpPhone", or broadcast.
 void PostPhoneChange(unsigned int wparam, int lparam);

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "pages/settings/SettingsCommon.h"
 #include "platform/netinfo.h"
@@ -37,6 +38,10 @@ const char* const kItems[] = {
     "SettingsDateFormatSetting", "rowTimeType",         "daylight-week",
     "daylight-day",           "offset",
 };
+const char* const kDateFieldsStart[] = {"sDateSMonth", "sDateSDay", "sDateSHour"};
+const char* const kDateFieldsEnd[] = {"sDateEMonth", "sDateEDay", "sDateEHour"};
+const char* const kWeekFieldsStart[] = {"sWeekSMonth", "sWeekSWeek", "sWeekSDay", "sWeekSHour"};
+const char* const kWeekFieldsEnd[] = {"sWeekEMonth", "sWeekEWeek", "sWeekEDay", "sWeekEHour"};
 const char* const kDateParts[] = {"sSMonth", "sSDay", "sSHour", "sEMonth", "sEDay", "sEHour"};
 const char* const kWeekParts[] = {"sSMonth", "sSWeek", "sSDay", "sSHour",
                                   "sEMonth", "sEWeek", "sEDay", "sEHour"};
@@ -291,79 +296,72 @@ int SettingsDateTimeServlet::writeConfig(HttpRequest* request, HttpResponse* res
         return 1;
     std::string timeFormat = GetConfigValue(FILETYPE_GLOBAL, "LocalTimeTimeFormatType", 0);
     std::string dateFormat = GetConfigValue(FILETYPE_GLOBAL, "LocalTimeDateFormatType", 0);
-    bool changed = false;
-    bool stored = StorePostedFields(request, kWrittenFirst, CountOf(kWrittenFirst), changed);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kWrittenFirst, CountOf(kWrittenFirst));
 
     const char* type = request->getParameter("LocalTimeType");
+    bool ntp = type && strcmp(type, "1") == 0;
     bool manual = type && strcmp(type, "0") == 0;
-    bool timeRefused = false;
-    if (type && strcmp(type, "1") == 0) {
-        stored = StorePostedFields(request, kNtpFields, CountOf(kNtpFields), changed) && stored;
-        if (request->getParameter("TimeZoneAndName")) {
-            std::string value = PostedText(request, "TimeZoneAndName");
-            size_t blank = value.find(' ');
+    int t[6] = {};
+    if (ntp) {
+        write.add(FILETYPE_GLOBAL, kNtpFields, CountOf(kNtpFields));
+        if (const char* value = write.take("TimeZoneAndName")) {
+            std::string text = value;
+            size_t blank = text.find(' ');
             std::string offset, zone;
             if (blank != std::string::npos) {
-                offset = CutText(value.substr(0, blank), kZoneTimeMax);
-                zone = CutText(value.substr(blank + 1), kZoneNameMax);
+                offset = CutText(text.substr(0, blank), kZoneTimeMax);
+                zone = CutText(text.substr(blank + 1), kZoneNameMax);
             }
-            stored = writeConfigOperate(FILETYPE_GLOBAL, "CurrentTimeZoneTime", offset.c_str(), 0) >= 0 &&
-                     stored;
-            stored = writeConfigOperate(FILETYPE_GLOBAL, "CurrentTimeZoneZone", zone.c_str(), 0) >= 0 &&
-                     stored;
+            write.set(FILETYPE_GLOBAL, "CurrentTimeZoneTime", offset.c_str(), "TimeZoneAndName");
+            write.set(FILETYPE_GLOBAL, "CurrentTimeZoneZone", zone.c_str(), "TimeZoneAndName");
         }
         const char* dst = request->getParameter("LocalTimeDaylightSaving");
-        if (dst && strcmp(dst, "1") == 0) {
-            const char* dstType = request->getParameter("DSTTimeType");
+        const char* dstType = request->getParameter("DSTTimeType");
+        if (dst && strcmp(dst, "1") == 0 && dstType) {
+            bool byDate = strcmp(dstType, "0") == 0;
+            const char* const* start = byDate ? kDateFieldsStart : kWeekFieldsStart;
+            const char* const* end = byDate ? kDateFieldsEnd : kWeekFieldsEnd;
+            int parts = byDate ? 3 : 4;
             std::string startRule, endRule;
-            if (dstType && strcmp(dstType, "0") == 0) {
-                startRule = Field(request, "sDateSMonth") + "/" + Field(request, "sDateSDay") + "/" +
-                            Field(request, "sDateSHour");
-                endRule = Field(request, "sDateEMonth") + "/" + Field(request, "sDateEDay") + "/" +
-                          Field(request, "sDateEHour");
-            } else if (dstType && strcmp(dstType, "1") == 0) {
-                startRule = Field(request, "sWeekSMonth") + "/" + Field(request, "sWeekSWeek") + "/" +
-                            Field(request, "sWeekSDay") + "/" + Field(request, "sWeekSHour");
-                endRule = Field(request, "sWeekEMonth") + "/" + Field(request, "sWeekEWeek") + "/" +
-                          Field(request, "sWeekEDay") + "/" + Field(request, "sWeekEHour");
+            for (int i = 0; i < parts; ++i) {
+                startRule += (i ? "/" : "") + Field(request, start[i]);
+                endRule += (i ? "/" : "") + Field(request, end[i]);
             }
-            if (!startRule.empty()) {
-                stored = writeConfigOperate(FILETYPE_GLOBAL, "DSTStartTime",
-                                            CutText(startRule).c_str(), 0) >= 0 && stored;
-                stored = writeConfigOperate(FILETYPE_GLOBAL, "DSTEndTime",
-                                            CutText(endRule).c_str(), 0) >= 0 && stored;
-            }
-            const char* names[] = {"DSTOffSetTime"};
-            stored = StorePostedFields(request, names, 1, changed) && stored;
+            // The rule the page shows again must be one the phone can use.
+            if (!CheckDSTTime(dstType, startRule.c_str()))
+                write.refuse(start[0], "This date does not exist.");
+            else if (!CheckDSTTime(dstType, endRule.c_str()))
+                write.refuse(end[0], "This date does not exist.");
+            write.set(FILETYPE_GLOBAL, "DSTStartTime", startRule.c_str(), start[0]);
+            write.set(FILETYPE_GLOBAL, "DSTEndTime", endRule.c_str(), end[0]);
+            write.add(FILETYPE_GLOBAL, "DSTOffSetTime");
         }
-        BroadcastChange(kChangedNtp, 0);
-    } else if (manual) {
+    } else if (manual && !write.forbidden()) {
         // The six fields become one date; the platform refuses a date that
         // does not exist (31 April) instead of rolling it over.
         std::string joined = Field(request, "ManualYear") + "," + Field(request, "ManualMonth") +
                              "," + Field(request, "ManualDay") + "," +
                              Field(request, "ManualHour") + "," + Field(request, "ManualMinute") +
                              "," + Field(request, "ManualSecond");
-        int t[6] = {};
-        timeRefused = sscanf(joined.c_str(), "%d,%d,%d,%d,%d,%d", &t[0], &t[1], &t[2], &t[3],
-                             &t[4], &t[5]) != 6 ||
-                      !netSetLocalTime(t[0], t[1], t[2], t[3], t[4], t[5]);
+        if (sscanf(joined.c_str(), "%d,%d,%d,%d,%d,%d", &t[0], &t[1], &t[2], &t[3], &t[4],
+                   &t[5]) != 6)
+            write.refuse("ManualYear", "This date does not exist.");
     }
+    if (!write.save())
+        return write.reshow(response, this, &SettingsDateTimeServlet::loadConfig);
+    if (manual && !netSetLocalTime(t[0], t[1], t[2], t[3], t[4], t[5])) {
+        SetNoticePage(response, false, kPage, "Error:This date or time does not exist!");
+        return 0;
+    }
+    if (ntp)
+        BroadcastChange(kChangedNtp, 0);
     const char* postedTime = request->getParameter("LocalTimeTimeFormatType");
     const char* postedDate = request->getParameter("LocalTimeDateFormatType");
     if (postedTime && postedDate && (timeFormat != postedTime || dateFormat != postedDate))
         BroadcastChange(kChangedTime, 2);
     BroadcastChange(kChangedTime, manual ? 0 : 1);
-    if (!stored) {
-        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
-        return 0;
-    }
-    if (timeRefused) {
-        SetNoticePage(response, false, kPage, "Error:This date or time does not exist!");
-        return 0;
-    }
-    NoteSaved(request);
-    RedirectToLoad(response, kPage);
+    write.done(response);
     return 1;
 }
 

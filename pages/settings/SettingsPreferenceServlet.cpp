@@ -4,6 +4,7 @@
 #include <list>
 #include <unistd.h>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "pages/settings/SettingsCommon.h"
 #include "platform/msgids.h"
@@ -107,13 +108,6 @@ void UploadOf(HttpRequest* request, const char* field, std::string& stored, std:
     }
 }
 
-// A wallpaper value is a media value of a plain name, or a bare name.
-bool IsWallpaperValue(const char* value)
-{
-    if (!value)
-        return false;
-    return strchr(value, ':') ? !MediaNameOf(value).empty() : IsMediaFileName(value);
-}
 
 }  // namespace
 
@@ -182,57 +176,42 @@ int SettingsPreferenceServlet::writeConfig(HttpRequest* request, HttpResponse* r
     if (IsInTalking(response))
         return 1;
     std::string watchdog = GetConfigValue(FILETYPE_GLOBAL, "EnableWatchDog", 0);
-    bool changed = false;
-    bool stored = StorePostedFields(request, kGroup, CountOf(kGroup), changed);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kGroup, CountOf(kGroup));
+    const char* const screen[] = {"BacklightLevel", "BacklightTime", "ContrastLevel",
+                                  "InactiveLevel", "ActiveLevel"};
+    write.add(FILETYPE_GLOBAL, screen, CountOf(screen));
+    // A wallpaper or ring value names a file the phone opens: only the
+    // values the page offers are stored.
+    std::string wallpaper = GetConfigValue(FILETYPE_GLOBAL, "CurrentWallpaper", 0);
+    write.addOffered(FILETYPE_GLOBAL, "CurrentWallpaper", GetWallpaperLoop(wallpaper.c_str()));
+    write.addOffered(FILETYPE_GLOBAL, "Ringtype", GetRingToneLoop("", RING_PREFERENCE, true));
+    const char* pin = request->getParameter("UnlockPIN");
+    if (pin && strcmp(pin, kPasswordMask) != 0)
+        write.add(FILETYPE_GLOBAL, "UnlockPIN");
+    if (!write.save())
+        return write.reshow(response, this, &SettingsPreferenceServlet::loadConfig);
 
-    auto store = [&](const char* name) {
-        const char* value = request->getParameter(name);
-        if (!value)
-            return false;
-        int result = writeConfigOperate(FILETYPE_GLOBAL, name, CutText(value).c_str(), 0);
-        stored = stored && result >= 0;
-        return result == 1;
-    };
-    if (store("BacklightLevel"))
+    if (write.changed("BacklightLevel"))
         PostScreen(kMsgScreenBacklightLevel,
                    static_cast<unsigned int>(configParser_GetConfigInt("BacklightLevel")));
-    bool backlightTime = store("BacklightTime");
-    if (backlightTime)
+    if (write.changed("BacklightTime"))
         PostScreen(kMsgScreenBacklightTime, 0);
-    if (store("ContrastLevel"))
+    if (write.changed("ContrastLevel"))
         PostScreen(kMsgScreenContrast,
                    static_cast<unsigned int>(configParser_GetConfigInt("ContrastLevel")));
-    store("InactiveLevel");
-    if (store("ActiveLevel") || backlightTime)
+    if (write.changed("ActiveLevel") || write.changed("BacklightTime"))
         PostPhoneChange(kChangedPreference, 0);
-
-    // A wallpaper or ring value names a file the phone opens: it has to
-    // stay a plain name inside its folder.
-    const char* wallpaper = request->getParameter("CurrentWallpaper");
-    if (wallpaper && !IsWallpaperValue(wallpaper))
-        log_log(2, 4, "refused wallpaper value\n");
-    else if (wallpaper && store("CurrentWallpaper")) {
+    if (write.changed("CurrentWallpaper")) {
         PostPhoneChange(kChangedWallpaper, 1);
         PostPhoneChange(kChangedWallpaper, 0);
     }
-    const char* pin = request->getParameter("UnlockPIN");
-    if (pin && strcmp(pin, kPasswordMask) != 0)
-        store("UnlockPIN");
-    const char* ring = request->getParameter("Ringtype");
-    if (ring && !MediaNameOf(ring).empty())
-        store("Ringtype");
-
     const char* postedWatchdog = request->getParameter("EnableWatchDog");
     if (postedWatchdog && watchdog != postedWatchdog)
         BroadcastChange(kChangedWatchdog, 0);
     if (const char* language = request->getParameter("LanguageGuiLang"))
         request->setLanguage(language);
-    if (!stored) {
-        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
-        return 0;
-    }
-    NoteSaved(request);
-    RedirectToLoad(response, kPage);
+    write.done(response);
     return 1;
 }
 
@@ -240,6 +219,8 @@ int SettingsPreferenceServlet::upload(HttpRequest* request, HttpResponse* respon
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     char error[kUploadErrorSize] = "";
     if (!CheckUploadFile(request, "/data/", kSoundFolder, error, true, kRingMaxBytes,
                          kRingLeastFree)) {
@@ -267,7 +248,7 @@ int SettingsPreferenceServlet::upload(HttpRequest* request, HttpResponse* respon
         return 0;
     }
     PostPhoneChange(kChangedRings, 0);
-    NoteSaved(request);
+    MarkSaved(request);
     RedirectToLoad(response, kPage);
     log_log(2, 6, "Upload ring: %s success!\n", name.c_str());
     return 1;
@@ -277,6 +258,8 @@ int SettingsPreferenceServlet::DeleteRing(HttpRequest* request, HttpResponse* re
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     const char* posted = request->getParameter("Ringtype");
     std::string name = MediaNameOf(posted);
     if (name.empty()) {
@@ -291,7 +274,7 @@ int SettingsPreferenceServlet::DeleteRing(HttpRequest* request, HttpResponse* re
         writeConfigOperate(FILETYPE_GLOBAL, "Ringtype", "Resource:Ring1.wav", 0);
     RemoveMedia(kSoundFolder, name);
     PostPhoneChange(kChangedRings, 0);
-    NoteSaved(request);
+    MarkSaved(request);
     RedirectToLoad(response, kPage);
     log_log(2, 6, "Delete ring: %s success!\n", name.c_str());
     return 1;
@@ -301,6 +284,8 @@ int SettingsPreferenceServlet::UploadWallpaper(HttpRequest* request, HttpRespons
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     if (request->getContentLength() >= kWallpaperLimit) {
         const char* text = "The file is too large,please less than 5M!";
         log_log(2, 4, "Import wallpaper error: %s\n", text);
@@ -347,7 +332,7 @@ int SettingsPreferenceServlet::UploadWallpaper(HttpRequest* request, HttpRespons
     }
     PostPhoneChange(kChangedWallpaper, 1);
     log_log(2, 6, "Import wallpaper success!\n");
-    NoteSaved(request);
+    MarkSaved(request);
     RedirectToLoad(response, kPage);
     return 1;
 }
@@ -356,6 +341,8 @@ int SettingsPreferenceServlet::DeleteWallpaper(HttpRequest* request, HttpRespons
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     const char* posted = request->getParameter("Wallpapertype");
     std::string prefix;
     std::string name = MediaNameOf(posted, &prefix);
@@ -369,7 +356,7 @@ int SettingsPreferenceServlet::DeleteWallpaper(HttpRequest* request, HttpRespons
         writeConfigOperate(FILETYPE_GLOBAL, "CurrentWallpaper", kDefaultWallpaper, 0);
     RemoveMedia(kWallpaperFolder, name);
     PostPhoneChange(kChangedWallpaper, 1);
-    NoteSaved(request);
+    MarkSaved(request);
     RedirectToLoad(response, kPage);
     return 1;
 }

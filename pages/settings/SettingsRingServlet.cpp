@@ -1,5 +1,6 @@
 #include "pages/settings/SettingsRingServlet.h"
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "pages/settings/SettingsCommon.h"
 
@@ -73,11 +74,10 @@ int SettingsRingServlet::writeConfig(HttpRequest* request, HttpResponse* respons
     const char** texts = request->getParameterValues("Text");
     const char** ringers = request->getParameterValues("Ringer");
     std::list<std::string> ringList = GetRingList();
-    bool stored = true;
+    PageWrite write(request, kPage);
     // Rules the form did not post keep their values.
     for (int i = 0; i < kRules && texts && texts[i]; ++i)
-        stored = writeConfigOperate(FILETYPE_GLOBAL, RuleField(i, "Text").c_str(),
-                                    CutText(texts[i]).c_str(), 0) >= 0 && stored;
+        write.set(FILETYPE_GLOBAL, RuleField(i, "Text").c_str(), CutText(texts[i]).c_str(), "Text");
     for (int i = 0; i < kRules && ringers && ringers[i]; ++i) {
         int position = 0, at = 0;
         for (const std::string& ring : ringList) {
@@ -87,16 +87,13 @@ int SettingsRingServlet::writeConfig(HttpRequest* request, HttpResponse* respons
             }
             ++at;
         }
-        stored = writeConfigOperate(FILETYPE_GLOBAL, RuleField(i, "Ringer").c_str(),
-                                    std::to_string(position).c_str(), 0) >= 0 && stored;
+        write.set(FILETYPE_GLOBAL, RuleField(i, "Ringer").c_str(), std::to_string(position).c_str(),
+                  "Ringer");
     }
+    if (!write.save())
+        return write.reshow(response, this, &SettingsRingServlet::loadConfig);
     BroadcastChange(kChangedRing, 0);
-    if (!stored) {
-        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
-        return 0;
-    }
-    NoteSaved(request);
-    RedirectToLoad(response, kPage);
+    write.done(response);
     return 1;
 }
 

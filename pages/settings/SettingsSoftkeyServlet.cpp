@@ -218,6 +218,8 @@ int SettingsSoftkeyServlet::writeConfig(HttpRequest* request, HttpResponse* resp
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     std::string reference = GetDefaultCallStates(request->getParameter("callStates"));
     pugi::xml_document doc;
     pugi::xml_node state;
@@ -249,7 +251,7 @@ int SettingsSoftkeyServlet::writeConfig(HttpRequest* request, HttpResponse* resp
     }
     if (writeConfigOperate(FILETYPE_GLOBAL, "CustomSoftkeySwitch", request, 0) == 1)
         BroadcastChange(kChangedSoftkeys, 0);
-    NoteSaved(request);
+    MarkSaved(request);
     Redirect(response, reference);
     log_log(2, 6, "Change softkey config success!\n");
     return 1;
@@ -259,6 +261,8 @@ int SettingsSoftkeyServlet::resetDefault(HttpRequest* request, HttpResponse* res
 {
     if (IsInTalking(response))
         return 1;
+    if (!MayChangePage(request, response))
+        return 0;
     std::string reference = GetDefaultCallStates(request->getParameter("callStates"));
     pugi::xml_document doc;
     pugi::xml_node state;
@@ -291,7 +295,7 @@ int SettingsSoftkeyServlet::resetDefault(HttpRequest* request, HttpResponse* res
             return 0;
         }
     }
-    NoteSaved(request);
+    MarkSaved(request);
     Redirect(response, reference);
     log_log(2, 6, "Reset softkey to default success!\n");
     return 1;

@@ -64,7 +64,7 @@ int SettingsTonesServlet::loadConfig(HttpRequest* request, HttpResponse* respons
 
 int SettingsTonesServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    return SimplePageWrite(kSpec, request, response);
+    return SimplePageWrite(kSpec, this, &SettingsTonesServlet::loadConfig, request, response);
 }
 
 HttpServlet* createSettingsTonesServlet()

@@ -33,10 +33,10 @@ int SettingsVoiceServlet::loadConfig(HttpRequest* request, HttpResponse* respons
 int SettingsVoiceServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
     // The form names the adaptive switch "JitterType".
-    const char* adaptive = request->getParameter("JitterType");
-    if (!adaptive)
+    if (!request->getParameter("JitterType"))
         log_log(2, 4, "writeConfig... para error\n");
-    return SimplePageWrite(kSpec, request, response, "JitterAdaptive", adaptive);
+    return SimplePageWrite(kSpec, this, &SettingsVoiceServlet::loadConfig, request, response,
+                           "JitterAdaptive", "JitterType");
 }
 
 HttpServlet* createSettingsVoiceServlet()

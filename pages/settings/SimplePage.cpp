@@ -15,32 +15,11 @@ int SimplePageLoad(const SimplePageSpec& spec, HttpRequest* request, HttpRespons
     return 1;
 }
 
-int SimplePageWrite(const SimplePageSpec& spec, HttpRequest* request, HttpResponse* response,
-                    const char* extraName, const char* extraValue)
+void SimplePageChanged(const SimplePageSpec& spec)
 {
-    if (IsInTalking(response))
-        return 1;
-    bool changed = false;
-    bool stored = spec.writeFields
-                      ? StorePostedFields(request, spec.writeFields, spec.writeCount, changed)
-                      : StorePostedFields(request, spec.fields, spec.fieldCount, changed);
-    if (extraName && extraValue) {
-        int result = writeConfigOperate(FILETYPE_GLOBAL, extraName, extraValue, 0);
-        changed = changed || result == 1;
-        stored = stored && result >= 0;
-    }
-    if (changed) {
-        if (spec.broadcast)
-            BroadcastChange(spec.changeWparam, 0);
-        else
-            PostPhoneChange(spec.changeWparam, 0);
-    }
-    if (!stored) {
-        SetNoticePage(response, false, spec.page, "Error:The settings could not be saved!");
-        return 0;
-    }
+    if (spec.broadcast)
+        BroadcastChange(spec.changeWparam, 0);
+    else
+        PostPhoneChange(spec.changeWparam, 0);
     log_log(2, 6, "%s has changed!", spec.page);
-    NoteSaved(request);
-    RedirectToLoad(response, spec.page);
-    return 1;
 }

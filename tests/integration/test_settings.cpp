@@ -71,7 +71,7 @@ TEST_F(SettingsOverHttp, EveryPageSavesShowsAndTellsThePhone)
         int wparam;
         const char* load;   // extra query of the load
     } cases[] = {
-        {"settings-preference", "write", "InterDigitTime=7&ActiveLevel=3", "name=\"InterDigitTime\" min=\"1\" max=\"14\" value=\"7\"", "app_vpPhone", 85, ""},
+        {"settings-preference", "write", "InterDigitTime=7&ActiveLevel=3", "max=\"14\" required value=\"7\"", "app_vpPhone", 85, ""},
         {"settings-ring", "write", "Text=vip&Ringer=Resource%3ARing2.wav", "value=\"Resource:Ring2.wav\" selected", "*", 57, ""},
         {"settings-datetime", "write", "LocalTimeType=1&TimeZoneAndName=%2B9+Japan(Tokyo)&LocalTimeDaylightSaving=0&LocalTimeServer1=ntp.test", "value=\"+9 Japan(Tokyo)\" selected", "*", 22, ""},
         {"settings-dialplan", "add", "editPrefix=0777&editReplace=1&editAccount=", "value=\"0777\"", "app_vpPhone", 4, ""},

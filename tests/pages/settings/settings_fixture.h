@@ -21,7 +21,7 @@ public:
     {
         responses.emplace_back(new FakeResponse);
         FakeRequest request("/servlet?p=" + page + "&q=" + action);
-        request.login("admin").setPost(post);
+        request.login(identity).setPost(post);
         servlet.onRequest(&request, responses.back().get());
         return *responses.back();
     }
@@ -36,6 +36,7 @@ public:
         return out;
     }
 
+    std::string identity = "admin";
     TestRoot root;
     BusPeer phone;
     std::vector<std::unique_ptr<FakeResponse>> responses;

@@ -4,6 +4,7 @@
 #include "pages/settings/SettingsBlackoutServlet.h"
 #include "pages/settings/SettingsDialnowServlet.h"
 #include "pages/settings/SettingsDialplanServlet.h"
+#include "platform/configparser.h"
 #include "tests/pages/settings/settings_fixture.h"
 
 namespace {
@@ -119,6 +120,25 @@ TEST_F(RulePages, UnreadableFilesAreNeverReplaced)
         EXPECT_EQ("<Rules><Data Prefix=\"1\"", root.read(c.file)) << c.page << " " << c.action;
         EXPECT_NE(std::string::npos, answer.var("noticeLabel").find("cannot be read")) << c.action;
         EXPECT_EQ("1", run(*c.servlet, c.page, "load").var("fileError"));
+    }
+}
+
+// A page above the identity's level changes nothing, whatever it stores.
+TEST_F(RulePages, PagesAboveTheIdentitysLevelChangeNothing)
+{
+    SettingsBlackoutServlet block;
+    struct { HttpServlet* servlet; const char* page; const char* action; const char* file; } cases[] = {
+        {&plan, "settings-dialplan", "add", kPlan}, {&plan, "settings-dialplan", "del", kPlan},
+        {&now, "settings-dialnow", "edit", kNow}, {&block, "settings-blackout", "write", kBlock},
+    };
+    identity = "user";
+    for (auto c : cases) {
+        configParser_SetConfigString(c.page, "3");
+        root.write(c.file, PlanFile("AB"));
+        FakeResponse& answer = run(*c.servlet, c.page, c.action,
+                                   {{"editPrefix", "x"}, {"recountNum", "1"}, {"currentIndex", "1"}});
+        EXPECT_EQ(403, answer.status) << c.page;
+        EXPECT_EQ(PlanFile("AB"), root.read(c.file)) << c.page;
     }
 }
 

@@ -76,6 +76,7 @@ var LANG = {
   "Error:No such user!": "Fehler: Diesen Benutzer gibt es nicht!",
   "Error:The password could not be saved!": "Fehler: Das Passwort konnte nicht gespeichert werden!",
   /* Settings pages */
+  "This date does not exist.": "Dieses Datum gibt es nicht.",
   "Phone time when the page was loaded:": "Zeit des Telefons beim Laden der Seite:",
   "Area Code": "Vorwahl",
   "Code": "Vorwahl",
