@@ -52,14 +52,13 @@ ring Ring3.wav 523 200 659 200 784 200 1047 400
 ring Ring4.wav 1000 150 0 150 1000 150 0 150 1000 150
 ring Ring5.wav 392 300 330 300 262 600
 
-# Wallpapers at the screen's 480 x 272.
+# Wallpapers at the screen's 480 x 272, all from one ImageMagick run.
 CONVERT=/usr/bin/convert
 command -v magick >/dev/null && CONVERT=$(command -v magick)
-wallpaper() {
-    "$CONVERT" -size 480x272 "$2" "$WALLPAPERS/$1" 2>/dev/null ||
-        echo "$0: cannot make $1 (ImageMagick missing?)" >&2
-}
-wallpaper "pictures (01).png" gradient:'#1f4e79-#9dc3e6'
-wallpaper "pictures (02).png" gradient:'#2e7d32-#c5e1a5'
-wallpaper "pictures (03).png" gradient:'#ffb74d-#6a1b9a'
-wallpaper "pictures (04).jpg" radial-gradient:'#fafafa-#37474f'
+W=$WALLPAPERS
+"$CONVERT" -size 480x272 \
+    gradient:'#1f4e79-#9dc3e6' -write "$W/pictures (01).png" +delete \
+    gradient:'#2e7d32-#c5e1a5' -write "$W/pictures (02).png" +delete \
+    gradient:'#ffb74d-#6a1b9a' -write "$W/pictures (03).png" +delete \
+    radial-gradient:'#fafafa-#37474f' "$W/pictures (04).jpg" 2>/dev/null ||
+    echo "$0: cannot make the wallpapers (ImageMagick missing?)" >&2
