@@ -18,11 +18,6 @@ protected:
     {
         Stack::Options options;
         options.testPages = false;
-        options.prepare = [](TestRoot& root) {
-            std::string command = std::string(PHONEWEB_SOURCE_DIR) + "/factory/settings/install.sh '" +
-                                  root.path() + "'";
-            ASSERT_EQ(0, system(command.c_str()));
-        };
         return options;
     }
     void TearDown() override

@@ -161,6 +161,11 @@
     if (window.LANG_CODE) document.documentElement.lang = window.LANG_CODE;
     applyLevels(document.body);
     showStoredValues();
+    /* A chooser that switches the page (entry, account) goes at once. */
+    var switches = document.querySelectorAll("select[data-autosubmit]");
+    for (var a = 0; a < switches.length; a++) {
+      switches[a].addEventListener("change", function (event) { event.target.form.submit(); });
+    }
     markMenu();
     var notice = document.getElementById("notice");
     if (notice) runNotice(notice);
