@@ -18,7 +18,11 @@ WALLPAPERS=$ROOT/phone/resource/sysdata/wallpaper
 mkdir -p "$SOUNDS" "$WALLPAPERS" "$ROOT/phone/factory/data" "$ROOT/phone/scripts" \
          "$ROOT/config/data" "$ROOT/data/userdata/sound" "$ROOT/data/userdata/wallpaper"
 
-install -m 0755 "$HERE/imageScale.sh" "$ROOT/phone/scripts/imageScale.sh"
+# The directory pages' scaler serves the wallpapers too once it is there;
+# until then this folder's own, of the same contract.
+SCALER=$HERE/../../tools/scripts/imageScale.sh
+[ -f "$SCALER" ] || SCALER=$HERE/imageScale.sh
+install -m 0755 "$SCALER" "$ROOT/phone/scripts/imageScale.sh"
 "$HERE/mkautodst.sh" > "$ROOT/phone/factory/data/AutoDST.xml.new"
 mv -f "$ROOT/phone/factory/data/AutoDST.xml.new" "$ROOT/phone/factory/data/AutoDST.xml"
 [ -e "$ROOT/config/data/AutoDST.xml" ] || cp "$ROOT/phone/factory/data/AutoDST.xml" "$ROOT/config/data/"
