@@ -1,5 +1,6 @@
 #include "pages/settings/RulePage.h"
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 
 namespace {

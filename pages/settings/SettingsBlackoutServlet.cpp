@@ -1,5 +1,6 @@
 #include "pages/settings/SettingsBlackoutServlet.h"
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "pages/settings/RuleList.h"
 

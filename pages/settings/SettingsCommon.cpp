@@ -116,17 +116,6 @@ bool HasExtension(const std::string& name, std::initializer_list<const char*> ex
     return false;
 }
 
-bool MayChangePage(HttpRequest* request, HttpResponse* response)
-{
-    if (GetPageAccess(request) == FieldAccess::Change)
-        return true;
-    log_log(2, 4, "%s: change refused to %s", request->getParameter("p") ?: "",
-            *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody");
-    SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
-    response->sendError(403);
-    return false;
-}
-
 void PostPhoneChange(unsigned int wparam, int lparam)
 {
     if (HTHREAD phone = msgGetThreadByName("app_vpPhone"))

@@ -70,9 +70,6 @@ bool HasExtension(const std::string& name, std::initializer_list<const char*> ex
 
 // ---- After a write ---------------------------------------------------------
 
-// Changes that are not settings (rule files, softkey files, media) need the
-// page's own level: otherwise the notice, 403 and false.
-bool MayChangePage(HttpRequest* request, HttpResponse* response);
 
 // 0x10007 with the area in wparam: posted to "app_vpPhone", or broadcast.
 void PostPhoneChange(unsigned int wparam, int lparam);

@@ -3,6 +3,7 @@
 #include <list>
 #include <strings.h>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "pages/settings/SettingsCommon.h"
 #include "platform/fileutil.h"
