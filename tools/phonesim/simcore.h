@@ -64,9 +64,12 @@ public:
     // unreadable, leaving the defaults.
     bool load(const std::string& realPath);
     Reply answer(const BusMessage& message) const;
+    // Whether "[reply]" names an answer for this id (it wins over any play).
+    bool overrides(unsigned int id) const;
+    // A value of the file, "" when absent.
+    std::string value(const char* section, const std::string& key) const;
 
 private:
-    std::string value(const char* section, const std::string& key) const;
     Reply accountStatus(int account) const;
     int expansionLayout() const;
 
