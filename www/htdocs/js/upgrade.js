@@ -1,4 +1,4 @@
-/* The upgrade page: destructive actions ask first; the firmware goes up
+/* The upgrade page (the shared script asks the forms' questions): the firmware goes up
  * with a progress bar in the order the phone expects ("ask", then
  * "beforeupgrade", then the image, then "progress"), and the page waits for
  * the phone to come back after its restart. */
@@ -14,11 +14,6 @@
 
   function say(text, extra) {
     document.getElementById("upgradeState").textContent = tr(text) + (extra ? " " + extra : "");
-  }
-
-  function confirmed(form) {
-    var text = form.getAttribute("data-confirm");
-    return !text || window.confirm(tr(text));
   }
 
   function action(name, method) {
@@ -75,18 +70,14 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
-    var plain = document.querySelectorAll("form[data-confirm]:not(#upgradeForm)");
-    for (var i = 0; i < plain.length; i++) {
-      plain[i].addEventListener("submit", function (event) {
-        if (!confirmed(event.target)) event.preventDefault();
-      });
-    }
     var form = document.getElementById("upgradeForm");
     if (!form || !window.fetch || !window.FormData) return;
     form.addEventListener("submit", function (event) {
+      /* The shared script asked the form's question first: a "no" ends here. */
+      if (event.defaultPrevented) return;
       event.preventDefault();
       var button = document.getElementById("upgradeButton");
-      if (!form.reportValidity() || !confirmed(form)) return;
+      if (!form.reportValidity()) return;
       button.disabled = true;
       var safemode = document.getElementById("safemodeForm");
       if (safemode) safemode.hidden = true;
