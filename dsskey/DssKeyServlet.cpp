@@ -469,6 +469,9 @@ TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model)
                                           "selType", std::to_string(key.dktype).c_str(),
                                           "selTypeName", typeName, "linelock",
                                           locked ? "true" : "false", "locked", locked ? "1" : "0", 0);
+        // A key of page 2 or 3 locked from page 1 follows that key.
+        if (locked && key.keyIndex > kLineKeysPerPage)
+            vars = TMPL_add_var(vars, "readonly", "1", 0);
         if (model == DSSK_PROGRAMKEY && key.keyIndex >= 1 && key.keyIndex < CountOf(kProgramKeyNames))
             vars = TMPL_add_var(vars, "ProgramKeyName", kProgramKeyNames[key.keyIndex], 0);
         if (model == DSSK_EXTKEY) {

@@ -55,6 +55,7 @@ struct Reply {
 //   [phone]   talking = 0|1
 //   [account] status.<n> = <status>        (n counts from 0)
 //   [exp]     count = <modules>, kind = <key layout kind>
+//   [blflist] <set>.<key> = value|label|extension (simdsskey.h)
 //   [reply]   <id> = <value> | none        (id in hex "0x..." or decimal;
 //             "default" answers every other send)
 // A missing or unreadable file means the defaults.
@@ -64,6 +65,8 @@ public:
     // unreadable, leaving the defaults.
     bool load(const std::string& realPath);
     Reply answer(const BusMessage& message) const;
+    // The keys and values of one section, in file order.
+    std::vector<std::pair<std::string, std::string>> section(const char* name) const;
 
 private:
     std::string value(const char* section, const std::string& key) const;
