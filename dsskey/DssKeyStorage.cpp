@@ -160,6 +160,8 @@ std::string DsskeyFilePath(int model, int module)
 
 bool ParseBlfListRecord(const std::string& text, int number, std::string fields[3])
 {
+    for (int f = 0; f < 3; ++f)
+        fields[f].clear();
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('$', start);
@@ -168,8 +170,6 @@ bool ParseBlfListRecord(const std::string& text, int number, std::string fields[
         int found = -1;
         if (mark != std::string::npos && ParseDecimalInt(record.substr(0, mark).c_str(), 0, INT_MAX, found) &&
             found == number) {
-            for (int f = 0; f < 3; ++f)
-                fields[f].clear();
             size_t at = mark + 1;
             for (int f = 0; f < 3 && at <= record.size(); ++f) {
                 size_t next = record.find('?', at);

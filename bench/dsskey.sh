@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The key page through the real stack, logged in, against the bare FastCGI
+# answer of the same size in the same run (wrk, interleaved rounds):
+#   bare-page  - a test page answering as many bytes as the line-key page
+#   linekey    - "dsskey" load of line-key page 1
+#   bare-json  - a test page answering as many bytes as the type change
+#   typechange - "dsskey" typeChanged of line key 3 to BLF
+# Goals: linekey at least 0.5 of bare-page, typechange at least 0.7 of bare-json.
+#
+# usage: bench/dsskey.sh [--duration SECONDS] [--rounds N] [--connections N]
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$HERE/build-bench
+DURATION=5
+ROUNDS=2
+CONNECTIONS=4
+while [ $# -gt 0 ]; do
+    case $1 in
+        --duration) DURATION=$2; shift 2 ;;
+        --rounds) ROUNDS=$2; shift 2 ;;
+        --connections) CONNECTIONS=$2; shift 2 ;;
+        *) sed -n '10p' "$0" >&2; exit 2 ;;
+    esac
+done
+command -v wrk >/dev/null || { echo "bench: wrk is not installed" >&2; exit 1; }
+
+cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHONEWEB_TESTS=ON >/dev/null
+cmake --build "$BUILD" -j2 --target phoneweb-host phoneweb testpages phonesim >/dev/null
+HOST=$BUILD/host/phoneweb-host
+
+WORK=$(mktemp -d /tmp/phoneweb-dsskey-bench-XXXXXX)
+PIDS=()
+cleanup() {
+    local pid
+    for pid in "${PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf -- "$WORK"
+}
+trap cleanup EXIT
+
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+start_stack() {  # NAME LIBRARY [HOST_ARGS...]: the root is made like the demo's
+    local name=$1 library=$2 root=$WORK/$1 port; shift 2
+    mkdir -p "$root"/phone/factory "$root"/config/data "$root"/config/system "$root"/tmp "$root"/dev
+    cp -r "$HERE/www" "$root/phone/www"
+    cp "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$root/phone/factory/"
+    cp "$HERE/factory/htpasswd" "$root/config/data/"
+    cp -r "$HERE/factory/seed/." "$root/"
+    port=$(free_port)
+    "$HERE/host/lighttpd-conf.sh" "$root" "$port" "$HOST" "$library" "$@" > "$WORK/$name.conf"
+    lighttpd -D -f "$WORK/$name.conf" >>"$WORK/$name.log" 2>&1 &
+    PIDS+=($!)
+    for _ in $(seq 200); do
+        curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+        sleep 0.05
+    done
+    echo "$port"
+}
+
+REAL_PORT=$(start_stack real "$BUILD/libphoneweb.so")
+"$BUILD/tools/phonesim/phonesim" --root "$WORK/real" >>"$WORK/sim.log" 2>&1 &
+PIDS+=($!)
+TEST_PORT=$(start_stack test "$BUILD/tests/integration/libtestpages.so" --page fixed=createTestFixedServlet)
+sleep 0.5
+
+REAL=http://127.0.0.1:$REAL_PORT/servlet
+curl -s -c "$WORK/jar" -o /dev/null -d "username=admin&pwd=admin" "$REAL?p=login&q=login"
+SESSION=$(awk '$6 == "sessionid" {print $7}' "$WORK/jar")
+[ -n "$SESSION" ] || { echo "bench: no session" >&2; exit 1; }
+COOKIE="Cookie: sessionid=$SESSION"
+PAGE_URL="$REAL?p=dsskey&q=load&model=1"
+JSON_URL="$REAL?p=dsskey&q=typeChanged&model=1&keyindex=3&dktype=16"
+page_size=$(curl -s -H "$COOKIE" -o /dev/null -w '%{size_download}' "$PAGE_URL")
+json_size=$(curl -s -H "$COOKIE" -o /dev/null -w '%{size_download}' "$JSON_URL")
+[ "$page_size" -gt 10000 ] && [ "$json_size" -gt 100 ] || { echo "bench: the key page does not answer" >&2; exit 1; }
+
+declare -A URLS=(
+    [bare-page]="http://127.0.0.1:$TEST_PORT/servlet?p=fixed&size=$page_size"
+    [linekey]=$PAGE_URL
+    [bare-json]="http://127.0.0.1:$TEST_PORT/servlet?p=fixed&size=$json_size"
+    [typechange]=$JSON_URL
+)
+KINDS=(bare-page linekey bare-json typechange)
+echo "line-key page $page_size bytes, type change $json_size bytes; wrk -t1 -c$CONNECTIONS -d${DURATION}s, $ROUNDS rounds"
+declare -A RPS
+for round in $(seq "$ROUNDS"); do
+    for kind in "${KINDS[@]}"; do
+        out=$(wrk -t1 -c"$CONNECTIONS" -d"${DURATION}s" -H "$COOKIE" "${URLS[$kind]}")
+        rps=$(awk '/^Requests\/sec/ {print $2}' <<<"$out")
+        errors=$(grep -E 'Non-2xx|Socket errors' <<<"$out" | tr '\n' ' ' || true)
+        printf 'round %d  %-10s %10s req/s %s\n' "$round" "$kind" "$rps" "$errors"
+        RPS[$kind]="${RPS[$kind]:-} $rps"
+    done
+done
+mean() { awk '{s=0; for (i=1;i<=NF;i++) s+=$i; printf "%.0f", s/NF}' <<<"$1"; }
+ratio() { awk -v a="$(mean "${RPS[$1]}")" -v b="$(mean "${RPS[$2]}")" 'BEGIN {printf "%.2f", a/b}'; }
+echo "linekey    $(mean "${RPS[linekey]}") req/s = $(ratio linekey bare-page) of bare (goal 0.5)"
+echo "typechange $(mean "${RPS[typechange]}") req/s = $(ratio typechange bare-json) of bare (goal 0.7)"
