@@ -470,7 +470,8 @@ TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model)
                                           "selTypeName", typeName, "linelock",
                                           locked ? "true" : "false", "locked", locked ? "1" : "0", 0);
         // A key of page 2 or 3 locked from page 1 follows that key.
-        if (locked && key.keyIndex > kLineKeysPerPage)
+        bool readonly = locked && key.keyIndex > kLineKeysPerPage;
+        if (readonly)
             vars = TMPL_add_var(vars, "readonly", "1", 0);
         if (model == DSSK_PROGRAMKEY && key.keyIndex >= 1 && key.keyIndex < CountOf(kProgramKeyNames))
             vars = TMPL_add_var(vars, "ProgramKeyName", kProgramKeyNames[key.keyIndex], 0);
@@ -485,7 +486,7 @@ TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model)
                 continue;
             vars = TMPL_add_var(vars, kParaVars[p].text, EscapeHtml(Shown(key, p)).c_str(),
                                 kParaVars[p].enable, attr.enabled ? "true" : "false",
-                                kParaVars[p].on, attr.enabled ? "1" : "0", 0);
+                                kParaVars[p].on, attr.enabled && !readonly ? "1" : "0", 0);
             if (attr.list.empty())
                 continue;
             if (p == DSSK_PARA_VALUE)

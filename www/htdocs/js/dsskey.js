@@ -77,6 +77,8 @@
     if (label) { label.value = values.strlabel; label.disabled = !flags.bLabel; }
     if (ext) { ext.value = values.strext; ext.disabled = !flags.bExt; }
     row.removeAttribute("aria-busy");
+    var status = document.getElementById("keyStatus");
+    if (status) status.textContent = row.querySelector("th").textContent.trim() + ": " + t("fields updated");
   }
 
   function typeChanged(form, select) {

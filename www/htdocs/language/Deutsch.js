@@ -110,5 +110,6 @@ var LANG = {
   ["Switch Account Up", "Konto aufw\u00e4rts"], ["Switch Account Down", "Konto abw\u00e4rts"],
   ["Meet-Me Conference", "Meet-Me-Konferenz"], ["Retrieve Park", "Geparkten Anruf holen"],
   ["Emergency", "Notruf"], ["Favorites", "Favoriten"], ["Local History", "Lokale Anrufliste"],
-  ["Network CallLog", "Netzwerk-Anrufliste"], ["All Contacts", "Alle Kontakte"]
+  ["Network CallLog", "Netzwerk-Anrufliste"], ["All Contacts", "Alle Kontakte"],
+  ["fields updated", "Felder aktualisiert"]
 ].forEach(function (pair) { LANG[pair[0]] = pair[1]; });
