@@ -216,8 +216,10 @@ bool Dsskey_M7X_Model::CheckSupportDKtype(DSSK_MODEL_TYPE model, DssKey_Type dkt
 {
     if (dktype < 0 || dktype > DT_LAST)
         return false;
-    if (GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0" &&
-        (dktype == DT_NETDIRECTORY || dktype == DT_NETGROUP || IsBroadsoftDKtype(dktype)))
+    // The setting is read only for the functions it governs: the page asks
+    // about every function of its drop-down.
+    if ((dktype == DT_NETDIRECTORY || dktype == DT_NETGROUP || IsBroadsoftDKtype(dktype)) &&
+        GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0")
         return false;
     if (dktype == DT_CUSTOM)
         return false;

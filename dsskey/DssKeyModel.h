@@ -133,6 +133,9 @@ public:
     int phoneType = 0;
 
 protected:
+    // The account count while a key list is read: every key's line list
+    // needs it, and it does not change within one request.
+    int listAccountMax_ = -1;
     // The INI key name of a parameter for a function.
     const char* RegistryKeyName(DssKey_Type dktype, DSSK_PARA_TYPE para);
 };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include <vector>
+
 #include "frame/frame.h"
 #include "platform/etl.h"
 #include "platform/msgids.h"
@@ -166,13 +168,14 @@ void DssKeyServlet::SendMsgQueryBlfList(int model, int page)
 int DssKeyServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 {
     const char* modelText = request->getParameter("model");
-    int model = GetDefaultDsskey(GetPhoneType());
+    int phoneType = GetPhoneType();
+    int model = GetDefaultDsskey(phoneType);
     if (modelText && *modelText && !ParseDecimalInt(modelText, INT_MIN + 1, INT_MAX, model))
-        model = GetDefaultDsskey(GetPhoneType());
+        model = GetDefaultDsskey(phoneType);
     int page = 1;
     TMPL_varlist* varlist = nullptr;
     bool valid = true;
-    if (GetPhoneType() == kPhoneOnlyProgramKeys) {
+    if (phoneType == kPhoneOnlyProgramKeys) {
         model = DSSK_PROGRAMKEY;
     } else if (model == DSSK_EXTKEY) {
         valid = PageParam(request, "extno", 15, page);
@@ -203,7 +206,7 @@ int DssKeyServlet::loadConfig(HttpRequest* request, HttpResponse* response)
     }
     varlist = TMPL_add_var(varlist, "linepage", std::to_string(page).c_str(), 0);
     varlist = TMPL_add_loop(varlist, "TypeLoop", DKtypeList2Loop(types, model));
-    varlist = TMPL_add_loop(varlist, "TRLoop", DsskConfigData2Loop(keys, model));
+    varlist = TMPL_add_loop(varlist, "TRLoop", DsskConfigData2Loop(keys, model, &types));
     if (model == DSSK_EXTKEY)
         varlist = TMPL_add_loop(varlist, "extLoop", DevDataInfo2Loop(display));
     varlist = showItemsByLevel(varlist, request, model);
@@ -453,26 +456,40 @@ TMPL_loop* DssKeyServlet::DKtypeList2Loop(ZRList<DssKey_Type>& types, int model)
     return loop;
 }
 
-TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model)
+TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model,
+                                              ZRList<DssKey_Type>* types)
 {
+    // Nine rows of forty options made by the template cost more than the
+    // rest of the page; the names are the fixed texts of the type table.
+    std::vector<std::string> options;
+    if (types) {
+        for (DssKey_Type type : *types)
+            options.push_back(std::to_string(type) + "\" class=\"t\">" + DsskeyTypeName(type, model) +
+                              "</option>\n");
+    }
     TMPL_loop* loop = nullptr;
     int half = keys.size() / 2;
     DSSK_MODEL_TYPE set = static_cast<DSSK_MODEL_TYPE>(model);
     for (DssKey& key : keys) {
         std::string row = std::to_string(key.keyIndex);
         std::string number = std::to_string(ChangedKeyNumber(model, key.keyIndex));
-        char typeName[32];
-        GetDKtypeDisplay(typeName, sizeof typeName, key.dktype, model);
         Dsskey_M7X_Model* m7x = static_cast<Dsskey_M7X_Model*>(model_);
         bool locked = m7x->IsLineKeyLocked(set, &key, -1);
         TMPL_varlist* vars = TMPL_add_var(nullptr, "row", row.c_str(), "keyNo", number.c_str(),
-                                          "selType", std::to_string(key.dktype).c_str(),
-                                          "selTypeName", typeName, "linelock",
+                                          "selType", std::to_string(key.dktype).c_str(), "linelock",
                                           locked ? "true" : "false", "locked", locked ? "1" : "0", 0);
         // A key of page 2 or 3 locked from page 1 follows that key.
         bool readonly = locked && key.keyIndex > kLineKeysPerPage;
         if (readonly)
             vars = TMPL_add_var(vars, "readonly", "1", 0);
+        if (types) {
+            std::string html;
+            std::string selected = std::to_string(key.dktype) + "\"";
+            for (const std::string& option : options)
+                html += (option.compare(0, selected.size(), selected) == 0 ? "<option selected value=\""
+                                                                           : "<option value=\"") + option;
+            vars = TMPL_add_var(vars, "TypeOptions", html.c_str(), 0);
+        }
         if (model == DSSK_PROGRAMKEY && key.keyIndex >= 1 && key.keyIndex < CountOf(kProgramKeyNames))
             vars = TMPL_add_var(vars, "ProgramKeyName", kProgramKeyNames[key.keyIndex], 0);
         if (model == DSSK_EXTKEY) {

@@ -29,7 +29,10 @@ public:
     TMPL_loop* DevDataInfo2Loop(const Key_Display& display);
     TMPL_loop* AttrValueList2Loop(const Dsskey_Attr& attr);
     TMPL_loop* DKtypeList2Loop(ZRList<DssKey_Type>& types, int model);
-    TMPL_loop* DsskConfigData2Loop(ZRList<DssKey>& keys, int model);
+    // `types`: the drop-down of the key set, given to each row as ready
+    // option elements with the key's function selected.
+    TMPL_loop* DsskConfigData2Loop(ZRList<DssKey>& keys, int model,
+                                   ZRList<DssKey_Type>* types = nullptr);
     bool PageData2ConfigData(HttpRequest* request, ZRList<DssKey>* keys, Key_Display* display);
     bool GetKeyConfigDataFromPage(DssKey* key, HttpRequest* request);
     bool AttrValueList2String(const ZRList<KeyValue>* list, std::string& out);

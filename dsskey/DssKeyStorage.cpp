@@ -12,6 +12,7 @@
 #include "frame/configbridge.h"
 #include "frame/helpers.h"
 #include "platform/etl.h"
+#include "platform/fileutil.h"
 #include "platform/msgbus.h"
 #include "platform/msgids.h"
 #include "platform/paths.h"
@@ -58,6 +59,31 @@ bool LoadKeyFile(const std::string& path, pugi::xml_document& doc)
         return false;
     pugi::xml_parse_result result = doc.load_file(phonePath(path).c_str());
     return result || result.status == pugi::status_no_document_element;
+}
+
+// The parsed key file for reading, null when it does not load. A page reads
+// one file once for every key it shows: the last file parsed is kept for as
+// long as nobody replaces or changes it, and stays valid until the next call
+// for another file.
+const pugi::xml_document* ReadKeyFile(const std::string& path)
+{
+    static struct {
+        std::string path;
+        FileStamp stamp;
+        pugi::xml_document doc;
+        bool usable = false;
+    } last;
+    if (path.empty())
+        return nullptr;
+    std::string real = phonePath(path);
+    FileStamp stamp = fileStampOf(real);
+    if (last.usable && stamp.exists && last.path == real && last.stamp == stamp)
+        return &last.doc;
+    last.usable = LoadKeyFile(path, last.doc) && stamp.exists;
+    // A file changed while it was read is read again next time.
+    last.path = fileStampOf(real) == stamp ? real : std::string();
+    last.stamp = stamp;
+    return last.usable ? &last.doc : nullptr;
 }
 
 bool SaveKeyFile(const std::string& path, const pugi::xml_document& doc)
@@ -239,10 +265,12 @@ bool Dsskey_M7X_Model::GetXmlDataNode(DSSK_MODEL_TYPE model, int keyIndex, pugi:
 {
     if (!IsDsskeyModel(model))
         return false;
+    // The item points into the shared parsed file; `doc` stays empty.
+    doc.reset();
     pugi::xml_node root;
-    std::string path = DsskeyFilePath(model, module);
-    if (LoadKeyFile(path, doc))
-        root = doc.child(RootName(model));
+    const pugi::xml_document* file = ReadKeyFile(DsskeyFilePath(model, module));
+    if (file)
+        root = file->child(RootName(model));
     if (!root) {
         log_log(2, 4, "Open the dsskey xml error!\n");
         return false;
@@ -286,14 +314,17 @@ bool Dsskey_M7X_Model::GetDsskey(DssKey* key, DSSK_MODEL_TYPE model, int module,
         log_log(2, 4, "NULL == pDsskeyData\n");
         return false;
     }
+    // Asked before the item is taken: the answer reads the file again, which
+    // may replace the parsed copy the item points into.
+    bool pageOneLocked = model == DSSK_LINE && key->keyIndex > kLineKeysPerPage &&
+                         IsLineKeyLocked(model, nullptr, key->keyIndex);
     pugi::xml_document doc;
     pugi::xml_node item;
     if (!GetXmlDataNode(model, key->keyIndex, doc, item, module)) {
         log_log(2, 4, "Can't find the item node! iKeyIndex = %d\n", key->keyIndex);
         return false;
     }
-    bool readType = !keepType || (model == DSSK_LINE && key->keyIndex > kLineKeysPerPage &&
-                                  IsLineKeyLocked(model, nullptr, key->keyIndex));
+    bool readType = !keepType || pageOneLocked;
     if (readType) {
         key->dktype = ToInt(item.attribute("type").value(), 0);
         if (!CheckSupportDKtype(model, static_cast<DssKey_Type>(key->dktype)))
@@ -305,7 +336,7 @@ bool Dsskey_M7X_Model::GetDsskey(DssKey* key, DSSK_MODEL_TYPE model, int module,
         GetBlfListDssKey(key, model);
     ReadItem(*this, key, model, item, blfList);
     if (model == DSSK_LINE && key->keyIndex > kLineKeysPerPage &&
-        IsLineKeyLocked(model, key, key->keyIndex) && !IsLineKeyLocked(model, nullptr, key->keyIndex))
+        IsLineKeyLocked(model, key, key->keyIndex) && !pageOneLocked)
         key->attr[DSSK_PARA_VALUE].value = "0";
     return true;
 }
@@ -326,14 +357,18 @@ bool DssKey_Model_Base::GetDsskeyList(ZRList<DssKey>* list, DSSK_MODEL_TYPE mode
     } else {
         return false;
     }
+    listAccountMax_ = GetAccountMax();
+    bool read = true;
     for (int k : indexes) {
         DssKey key;
         key.keyIndex = k;
-        if (!GetDsskey(&key, model, module, false))
-            return false;
+        read = GetDsskey(&key, model, module, false);
+        if (!read)
+            break;
         list->push_back(key);
     }
-    return true;
+    listAccountMax_ = -1;
+    return read;
 }
 
 bool Dsskey_M7X_Model::IsLineKeyLocked(DSSK_MODEL_TYPE model, DssKey* key, int keyIndex)
@@ -724,7 +759,7 @@ bool DssKey_Model_Base::GetAccoutList(ZRList<KeyValue>* list, bool withAuto)
         return false;
     if (withAuto)
         list->push_back(KeyValue(-1, "Auto"));
-    int max = GetAccountMax();
+    int max = listAccountMax_ >= 0 ? listAccountMax_ : GetAccountMax();
     for (int i = 0; i < max; ++i)
         list->push_back(KeyValue(i, "Line " + std::to_string(i + 1)));
     return true;

@@ -97,21 +97,6 @@
       }, function () { row.removeAttribute("aria-busy"); });
   }
 
-  /* The first option of a type list repeats the stored function so that the
-   * page shows it without this script; drop it where the list has it. */
-  function showStoredType(select) {
-    var current = select.querySelector("option[data-current]");
-    if (!current) return;
-    for (var i = 0; i < select.options.length; i++) {
-      var option = select.options[i];
-      if (option !== current && option.value === current.value) {
-        select.removeChild(current);
-        select.value = option.value;
-        return;
-      }
-    }
-  }
-
   function markTabs(form) {
     var model = form ? form.getAttribute("data-model") : "3";
     each(".submenu a[data-model]", function (link) {
@@ -132,7 +117,6 @@
     markTabs(form);
     each("td[data-label]", function (cell) { cell.setAttribute("data-label", t(cell.getAttribute("data-label"))); });
     each("select.keytype", function (select) {
-      showStoredType(select);
       select.addEventListener("change", function () { typeChanged(form, select); });
     });
     each("select.autosubmit", function (select) {
