@@ -14,7 +14,7 @@ TRIPLET=arm-linux-gnueabihf
 # SimpleIni is header-only, so the PC's copy serves both.
 PACKAGES=(cmake ninja-build libsimpleini-dev g++-$TRIPLET qemu-user
           libc6:armhf libstdc++6:armhf libpugixml-dev:armhf libfcgi-dev:armhf
-          libssl-dev:armhf libgtest-dev:armhf libcrypt-dev:armhf)
+          libssl-dev:armhf libgtest-dev:armhf libcrypt-dev:armhf libarchive-dev:armhf)
 
 missing_packages() {
     local p

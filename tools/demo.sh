@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Serves the phone's web interface on 127.0.0.1 from a phone root folder:
-#   tools/demo.sh [--port N] [--root DIR]
+#   tools/demo.sh [--port N] [--https-port N] [--root DIR]
 # The root is made from factory/ and www/ on first use; later runs keep its
 # configuration and refresh only the firmware side (templates, static files,
 # factory defaults). Ctrl-C or SIGTERM stops everything it started.
@@ -8,17 +8,19 @@ set -euo pipefail
 HERE=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${PHONEWEB_BUILD:-$HERE/build}
 PORT=8080
+HTTPS_PORT=8443
 ROOT=./demo-root
 
-usage() { echo "usage: tools/demo.sh [--port N] [--root DIR]" >&2; exit 2; }
+usage() { echo "usage: tools/demo.sh [--port N] [--https-port N] [--root DIR]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --port) [ $# -ge 2 ] || usage; PORT=$2; shift 2 ;;
+        --https-port) [ $# -ge 2 ] || usage; HTTPS_PORT=$2; shift 2 ;;
         --root) [ $# -ge 2 ] || usage; ROOT=$2; shift 2 ;;
         *) usage ;;
     esac
 done
-case $PORT in ''|*[!0-9]*) usage ;; esac
+case $PORT$HTTPS_PORT in ''|*[!0-9]*) usage ;; esac
 ROOT=$(realpath -m -- "$ROOT")
 [ "$ROOT" != / ] || { echo "demo: the root may not be /" >&2; exit 2; }
 
@@ -43,6 +45,7 @@ install_root() {
     cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
     # The screen capture tool is firmware too.
     install -D -m 0755 -- "$UTRAC" "$ROOT/boot/bin/utrac"
+    "$HERE/tools/mkcerts.sh" "$ROOT"
 }
 
 SIM_PID=
@@ -61,7 +64,7 @@ stop_all() {
 
 install_root
 CONF="$ROOT/tmp/lighttpd.conf"
-"$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
+PHONEWEB_HTTPS_PORT=$HTTPS_PORT "$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
 
 trap stop_all EXIT
 trap 'exit 130' INT
@@ -73,5 +76,6 @@ lighttpd -D -f "$CONF" &
 WEB_PID=$!
 
 echo "demo: http://127.0.0.1:$PORT/servlet?p=status&q=load  (root $ROOT; Ctrl-C stops)"
+echo "demo: https://127.0.0.1:$HTTPS_PORT/servlet?p=status&q=load  (the phone's self-signed certificate)"
 # Either process ending ends the demo.
 wait -n "$SIM_PID" "$WEB_PID" || true

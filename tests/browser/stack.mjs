@@ -32,7 +32,8 @@ const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 // Starts tools/demo.sh; resolves once the login form answers.
 async function startDemo(port, root) {
-  const demo = spawn(join(SOURCE, "tools/demo.sh"), ["--port", String(port), "--root", root], {
+  const args = ["--port", String(port), "--https-port", String(await freePort()), "--root", root];
+  const demo = spawn(join(SOURCE, "tools/demo.sh"), args, {
     env: { ...process.env, PHONEWEB_BUILD: BUILD },
     stdio: ["ignore", "pipe", "pipe"],
   });

@@ -407,6 +407,7 @@ void Stack::start()
     for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = freePort();
         args[2] = std::to_string(port_);
+        httpsPort_ = options_.https ? freePort() : 0;
         std::string conf = harnessDir_ + "/lighttpd.conf";
         pid_t writer = fork();
         if (writer == 0) {
@@ -414,6 +415,8 @@ void Stack::start()
             if (fd < 0)
                 _exit(126);
             dup2(fd, 1);
+            if (httpsPort_)
+                setenv("PHONEWEB_HTTPS_PORT", std::to_string(httpsPort_).c_str(), 1);
             std::vector<char*> argv;
             for (std::string& arg : args)
                 argv.push_back(&arg[0]);
@@ -436,6 +439,12 @@ void Stack::start()
         lighttpd_ = -1;  // perhaps the port was taken meanwhile: try another
     }
     throw std::runtime_error("lighttpd did not start:\n" + serverLog());
+}
+
+void Stack::restart()
+{
+    stop();
+    start();
 }
 
 void Stack::stop()

@@ -74,6 +74,8 @@ public:
         std::vector<std::string> hostArgs;
         // Runs after the root is installed and before anything starts.
         std::function<void(TestRoot&)> prepare;
+        // Also serve HTTPS (on httpsPort()) with the root's server certificate.
+        bool https = false;
     };
 
     // Builds the root, starts everything and waits until the port answers.
@@ -86,6 +88,10 @@ public:
     Stack& operator=(const Stack&) = delete;
 
     int port() const { return port_; }
+    int httpsPort() const { return httpsPort_; }
+    // Stops and starts everything again on the same root, as a phone that
+    // restarts (new ports; clients made before talk to the old ones).
+    void restart();
     TestRoot& root() { return root_; }
     std::string url(const std::string& path) const;
     HttpClient client() const { return HttpClient(port_); }
@@ -121,6 +127,7 @@ private:
     TestRoot root_;
     std::string harnessDir_;
     int port_ = 0;
+    int httpsPort_ = 0;
     pid_t lighttpd_ = -1;
     pid_t phonesim_ = -1;
     mutable pid_t host_ = -1;

@@ -44,7 +44,10 @@
     var page = match ? decodeURIComponent(match[1]) : "";
     var links = document.querySelectorAll(".menu a[data-page], .submenu a[data-page]");
     for (var i = 0; i < links.length; i++) {
-      if (page.indexOf(links[i].getAttribute("data-page")) === 0) links[i].className = "active";
+      var name = links[i].getAttribute("data-page");
+      /* Main entries stand for their area's prefix; tabs for one page. */
+      var sub = links[i].parentNode.className.indexOf("submenu") >= 0;
+      if (sub ? page === name : page.indexOf(name) === 0) links[i].className = "active";
     }
     var groups = document.querySelectorAll(".submenu[data-group]");
     for (var g = 0; g < groups.length; g++) {
@@ -99,8 +102,36 @@
     }
   }
 
+  /* Selects show their stored value; a value the options do not know is
+   * kept as an extra option, so saving never changes it behind the user's
+   * back. */
+  function showStoredValues() {
+    var selects = document.querySelectorAll("select[data-value]");
+    for (var s = 0; s < selects.length; s++) {
+      var select = selects[s], value = select.getAttribute("data-value"), found = false;
+      for (var i = 0; i < select.options.length && !found; i++) {
+        if (select.options[i].value === value) { select.selectedIndex = i; found = true; }
+      }
+      if (found || value === "") continue;
+      var extra = document.createElement("option");
+      extra.value = value;
+      extra.textContent = value;
+      select.appendChild(extra);
+      select.value = value;
+    }
+  }
+
+  /* A form with data-confirm asks before it is sent. */
+  function confirmSubmit(event) {
+    var text = event.target.getAttribute("data-confirm");
+    if (!text) return;
+    var words = window.LANG || {};
+    if (!window.confirm(words[text] || text)) event.preventDefault();
+  }
+
   document.addEventListener("DOMContentLoaded", function () {
     applyLevels(document.body);
+    showStoredValues();
     markMenu();
     var notice = document.getElementById("notice");
     if (notice) runNotice(notice);
@@ -108,6 +139,7 @@
     for (var f = 0; f < forms.length; f++) {
       forms[f].addEventListener("submit", function (event) {
         if (!checkRepeats(event.target)) event.preventDefault();
+        else confirmSubmit(event);
       });
       forms[f].addEventListener("input", function (event) {
         if (event.target.hasAttribute("data-same-as")) event.target.setCustomValidity("");

@@ -1,0 +1,22 @@
+// The PC port: router or bridge, and its DHCP server.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class NetworkPCPortServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+
+    // load with the outcome of a write ("Saved", "NotSaved", or none).
+    int renderPage(HttpRequest* request, HttpResponse* response, const char* outcome);
+};
+
+PHONEWEB_EXPORT HttpServlet* createNetworkPCPortServlet();
