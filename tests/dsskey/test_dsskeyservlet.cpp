@@ -145,9 +145,10 @@ TEST_F(DsskeyPage, ResetRestoresProgrammableKeys)
     Post("q=write", {{"model", "2"}, {"selType_1", "0"}});
     EXPECT_EQ(Xml("programkey.xml", 1, "type"), "0");
     EXPECT_EQ(Post("q=reset", {{"model", "1"}}).var("noticeLabel"), "setTimeout$dsskey$Error: Write dsskey config error!");
+    phone.clear();
     EXPECT_EQ(Post("q=reset", {{"model", "2"}}).redirect, "/servlet?p=dsskey&model=2&q=load");
     EXPECT_EQ(Xml("programkey.xml", 1, "type"), "28");
-    ASSERT_TRUE(phone.waitForCount(1));
+    ASSERT_TRUE(phone.waitForCount(2));  // the talking question, then the broadcast
     EXPECT_EQ(phone.messages().back().wparam, 31u);
     root.write("/config/data/programkey.xml", "kept");
     std::remove(root.real("/phone/factory/data/programkey.xml").c_str());
