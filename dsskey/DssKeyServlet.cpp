@@ -437,9 +437,12 @@ TMPL_loop* DssKeyServlet::AttrValueList2Loop(const Dsskey_Attr& attr)
     TMPL_loop* loop = nullptr;
     for (const KeyValue& option : attr.list) {
         std::string key = std::to_string(option.key);
-        loop = TMPL_add_varlist(loop, TMPL_add_var(nullptr, "selName", EscapeHtml(option.value).c_str(),
-                                                   "selValue", key.c_str(), "selected",
-                                                   key == attr.value ? "selected" : "", 0));
+        TMPL_varlist* row = TMPL_add_var(nullptr, "selName", EscapeHtml(option.value).c_str(),
+                                         "selValue", key.c_str(), 0);
+        // Left out rather than empty: a page has hundreds of these rows.
+        if (key == attr.value)
+            row = TMPL_add_var(row, "selected", "selected", 0);
+        loop = TMPL_add_varlist(loop, row);
     }
     return loop;
 }
@@ -462,10 +465,13 @@ TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model,
     // Nine rows of forty options made by the template cost more than the
     // rest of the page; the names are the fixed texts of the type table.
     std::vector<std::string> options;
+    size_t optionsSize = 0;
     if (types) {
-        for (DssKey_Type type : *types)
+        for (DssKey_Type type : *types) {
             options.push_back(std::to_string(type) + "\" class=\"t\">" + DsskeyTypeName(type, model) +
                               "</option>\n");
+            optionsSize += options.back().size();
+        }
     }
     TMPL_loop* loop = nullptr;
     int half = keys.size() / 2;
@@ -484,10 +490,13 @@ TMPL_loop* DssKeyServlet::DsskConfigData2Loop(ZRList<DssKey>& keys, int model,
             vars = TMPL_add_var(vars, "readonly", "1", 0);
         if (types) {
             std::string html;
+            html.reserve(optionsSize + 32 * options.size());
             std::string selected = std::to_string(key.dktype) + "\"";
-            for (const std::string& option : options)
-                html += (option.compare(0, selected.size(), selected) == 0 ? "<option selected value=\""
-                                                                           : "<option value=\"") + option;
+            for (const std::string& option : options) {
+                html += option.compare(0, selected.size(), selected) == 0 ? "<option selected value=\""
+                                                                          : "<option value=\"";
+                html += option;
+            }
             vars = TMPL_add_var(vars, "TypeOptions", html.c_str(), 0);
         }
         if (model == DSSK_PROGRAMKEY && key.keyIndex >= 1 && key.keyIndex < CountOf(kProgramKeyNames))
