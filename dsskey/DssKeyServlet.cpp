@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include <vector>
@@ -92,6 +93,26 @@ std::string Shown(const DssKey& key, int para)
     if (para == DSSK_PARA_EXT && key.dktype == DT_MEETME && !text.empty())
         return kSecretMask;
     return text;
+}
+
+// A save answers with a redirect to the page; the page it leads to says
+// "Saved" once.
+constexpr char kSavedFlag[] = "dsskeySaved";
+
+void SetSavedFlag(HttpRequest* request, const char* value)
+{
+    if (HttpSession* session = request->getSession(1))
+        session->setAttribute(kSavedFlag, strdup(value));
+}
+
+bool TakeSavedFlag(HttpRequest* request)
+{
+    HttpSession* session = request->getSession(1);
+    const char* flag = session ? session->getAttribute(kSavedFlag) : nullptr;
+    if (!flag || strcmp(flag, "1") != 0)
+        return false;
+    SetSavedFlag(request, "");
+    return true;
 }
 
 void Refuse(HttpResponse* response, const char* logLine)
@@ -211,6 +232,8 @@ int DssKeyServlet::loadConfig(HttpRequest* request, HttpResponse* response)
         varlist = TMPL_add_loop(varlist, "extLoop", DevDataInfo2Loop(display));
     varlist = showItemsByLevel(varlist, request, model);
     varlist = readConfigOperate(FILETYPE_GLOBAL, "AutoBlfListEnable", varlist, 0);
+    if (TakeSavedFlag(request))
+        varlist = TMPL_add_var(varlist, "Saved", "1", 0);
     RenderPage(response, kTemplates[model], varlist);
     unlink(phonePath(kBlfListFile).c_str());
     return 1;
@@ -261,6 +284,7 @@ int DssKeyServlet::writeConfig(HttpRequest* request, HttpResponse* response)
         Refuse(response, "Dsskey model write config data error!\n");
         return 0;
     }
+    SetSavedFlag(request, "1");
     std::string url = "/servlet?p=dsskey&model=" + std::to_string(model) + "&q=load";
     if (pageField)
         url += std::string("&") + pageField + "=" + std::to_string(page);
@@ -375,6 +399,7 @@ int DssKeyServlet::ResetDefaultData(HttpRequest* request, HttpResponse* response
         SetNoticePage(response, false, kPage, kWriteError);
         return 0;
     }
+    SetSavedFlag(request, "1");
     response->sendRedirect("/servlet?p=dsskey&model=2&q=load");
     return 1;
 }

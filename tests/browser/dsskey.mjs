@@ -30,7 +30,9 @@ await runBrowserTest(async (page, base) => {
   await shot(page, "dsskey-changed.png");
 
   await Promise.all([page.waitForURL(/[?&]q=load&linepage=1/), page.locator("#dsskeyForm button[type=submit]").click()]);
+  check(await page.locator(".saved").isVisible(), "the page says it saved");
   await page.reload();
+  check(!(await page.locator(".saved").count()), "only once");
   check((await page.locator("#selType_3").inputValue()) === "16", "the BLF key shows after a reload");
   check((await page.locator("#memLabel_3").inputValue()) === "Desk \"3\"", "its label shows after a reload");
 
