@@ -7,6 +7,8 @@
 
   function t(text) {
     var words = window.LANG || {};
+    var line = /^Line (\d+)$/.exec(text);
+    if (line) return t("Line") + " " + line[1];
     return Object.prototype.hasOwnProperty.call(words, text) ? words[text] : text;
   }
 
@@ -116,6 +118,7 @@
     var form = document.getElementById("dsskeyForm");
     markTabs(form);
     each("td[data-label]", function (cell) { cell.setAttribute("data-label", t(cell.getAttribute("data-label"))); });
+    each("select[id^=selLine_] option", function (option) { option.textContent = t(option.textContent); });
     each("select.keytype", function (select) {
       select.addEventListener("change", function () { typeChanged(form, select); });
     });

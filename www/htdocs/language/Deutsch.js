@@ -198,7 +198,7 @@ var LANG = {
   ["No expansion module is attached.", "Kein Erweiterungsmodul angeschlossen."],
   ["Only the four soft keys show a label.", "Nur die vier Softkeys zeigen eine Beschriftung."],
   ["A Line key set to \"lock\" keeps its place on every page.",
-   "Eine auf \u201elock\u201c gestellte Leitungstaste beh\u00e4lt ihren Platz auf jeder Seite."],
+   "Eine auf \u201egesperrt\u201c gestellte Leitungstaste beh\u00e4lt ihren Platz auf jeder Seite."],
   ["Reset every programmable key to its factory setting?",
    "Alle programmierbaren Tasten auf die Werkseinstellung zur\u00fccksetzen?"],
   ["Error: Write dsskey config error!", "Fehler: Die Tasten konnten nicht gespeichert werden!"],
