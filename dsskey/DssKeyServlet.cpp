@@ -261,7 +261,10 @@ int DssKeyServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     if (model == DSSK_LINE) {
         const unsigned int kMessages[] = {kChangedPageTips, kChangedKeyLength};
         for (int i = 0; i < CountOf(kLineKeyFields); ++i) {
-            if (writeConfigOperate(FILETYPE_GLOBAL, kLineKeyFields[i], request, 0) == 1)
+            // Both are switches; anything else posted keeps the setting.
+            const char* value = request->getParameter(kLineKeyFields[i]);
+            if (value && (!strcmp(value, "0") || !strcmp(value, "1")) &&
+                writeConfigOperate(FILETYPE_GLOBAL, kLineKeyFields[i], value, 0) == 1)
                 msgBroadpostThreadMsg(kMsgConfigChanged, kMessages[i], 0);
         }
     }

@@ -87,7 +87,9 @@ TEST_F(DsskeyPage, WriteStoresOnlyKeysOfItsPage)
     Post("q=write", {{"model", "3"}, {"extno", "0"}, {"selType_0", "13"}});
     EXPECT_FALSE(root.exists("/config/data/expkey-1.xml"));
 
-    FakeResponse& r = Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"selType_10", "13"},
+    phone.clear();
+    FakeResponse& r = Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"EnablePageTips", "1"},
+                                       {"DsskeyLength", "<b>"}, {"selType_10", "13"},
                                        {"memValue_10", "55"}, {"selLine_10", "1"}, {"selType_1", "13"},
                                        {"selType_11", "49"}, {"selType_30", "13"}});
     EXPECT_EQ(r.redirect, "/servlet?p=dsskey&model=1&q=load&linepage=2");
@@ -95,6 +97,9 @@ TEST_F(DsskeyPage, WriteStoresOnlyKeysOfItsPage)
     EXPECT_EQ(Xml("linekey.xml", 1, "type"), "15");
     EXPECT_EQ(Xml("linekey.xml", 11, "type"), "0");
     EXPECT_EQ(Xml("linekey.xml", 30, "type"), "");
+    EXPECT_EQ(configParser_GetConfigString("EnablePageTips") + configParser_GetConfigString("DsskeyLength"), "1");
+    ASSERT_TRUE(phone.waitForCount(4));  // talking question, 91, then the keys' 10 and 2
+    EXPECT_EQ(phone.messages()[1].wparam, 91u);
 }
 
 TEST_F(DsskeyPage, TypeChangedAnswer)
