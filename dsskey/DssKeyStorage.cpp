@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <sstream>
 
 #include "dsskey/DssKeyModel.h"
@@ -34,6 +35,8 @@ constexpr size_t kChangedKeysMax = 63;
 // The reply to the layout query: modules in the low bits, kind above.
 constexpr int kModuleCountMask = 0xF;
 constexpr int kMaxModules = 15;
+// A key file older than this is kept parsed between reads.
+constexpr long long kSettledNs = 100LL * 1000 * 1000;
 
 constexpr unsigned int kChangedKeys = 10;
 constexpr unsigned int kChangedKeyList = 2;
@@ -80,8 +83,14 @@ const pugi::xml_document* ReadKeyFile(const std::string& path)
     if (last.usable && stamp.exists && last.path == real && last.stamp == stamp)
         return &last.doc;
     last.usable = LoadKeyFile(path, last.doc) && stamp.exists;
-    // A file changed while it was read is read again next time.
-    last.path = fileStampOf(real) == stamp ? real : std::string();
+    // A file changed while it was read is read again next time, and so is
+    // one changed moments ago: a change within the clock's granularity
+    // would leave the same stamp.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    long long age = (static_cast<long long>(now.tv_sec) - stamp.mtimeSec) * 1000000000LL +
+                    (now.tv_nsec - stamp.mtimeNsec);
+    last.path = fileStampOf(real) == stamp && age > kSettledNs ? real : std::string();
     last.stamp = stamp;
     return last.usable ? &last.doc : nullptr;
 }
