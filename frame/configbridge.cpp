@@ -4,6 +4,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "frame/fieldrules.h"
 #include "frame/helpers.h"
 #include "frame/http.h"
 #include "platform/configparser.h"
@@ -81,11 +82,32 @@ bool ReplaceAll(std::string& text, const char* from, const char* to)
 
 }  // namespace
 
+// A posted value: stored only when the identity may change the field and its
+// rule accepts the value.
+static int writeRequestValue(FILETYPE type, const char* name, const char* value,
+                             HttpRequest* request, int account)
+{
+    if (!MayStoreField(request, name))
+        return 0;
+    if (const char* message = CheckFieldValue(name, value)) {
+        log_log(2, 4, "writeConfigOperate() %s refused: %s", name, message);
+        return -1;
+    }
+    return writeConfigOperate(type, name, value, account);
+}
+
 std::string GetConfigValue(FILETYPE type, const char* name, int account)
 {
     if (!name)
         return std::string();
-    return configParser_GetConfigString(ConfigName(type, name, account).c_str());
+    std::string key = ConfigName(type, name, account);
+    // A refused form shown again shows what was typed.
+    if (const FormOverlay* overlay = CurrentFormOverlay()) {
+        auto typed = overlay->values.find(key);
+        if (typed != overlay->values.end())
+            return typed->second;
+    }
+    return configParser_GetConfigString(key.c_str());
 }
 
 void readConfigOperate(FILETYPE type, const char* name, char* out, size_t size, int account)
@@ -108,7 +130,11 @@ TMPL_varlist* readConfigOperate(FILETYPE type, const char* name, TMPL_varlist* v
         log_log(2, 4, "readConfigOperate... para error");
         return varlist;
     }
-    return TMPL_add_var(varlist, name, ReadEscaped(type, name, account).c_str(), 0);
+    varlist = TMPL_add_var(varlist, name, ReadEscaped(type, name, account).c_str(), 0);
+    if (const FieldRule* rule = FindFieldRule(name))
+        varlist = TMPL_add_var(varlist, (std::string(name) + "_limits").c_str(),
+                               FieldLimits(rule).c_str(), 0);
+    return varlist;
 }
 
 TMPL_varlist* readConfigOperate(FILETYPE type, const char* name, TMPL_varlist* varlist,
@@ -149,13 +175,18 @@ int writeConfigOperate(FILETYPE type, const char* name, HttpRequest* request, in
         log_log(2, 4, "writeConfigOperate() get %s =NULL.", name);
         return -1;
     }
-    return writeConfigOperate(type, name, value, account);
+    return writeRequestValue(type, name, value, request, account);
 }
 
 int writeConfigOperate(FILETYPE type, const char* name, const char* value, int account)
 {
     if (!name || !value) {
         log_log(2, 4, "Parameter is null");
+        return -1;
+    }
+    // No store keeps a line break or a value longer than a read returns.
+    if (const char* message = CheckFieldValue(static_cast<const FieldRule*>(nullptr), value)) {
+        log_log(2, 4, "writeConfigOperate() %s refused: %s", name, message);
         return -1;
     }
     int result = configParser_SetConfigString(ConfigName(type, name, account).c_str(), value);
@@ -177,7 +208,7 @@ int writeConfigOperate(FILETYPE type, const char* const* names, int count,
         const char* value = names[i] ? request->getParameter(names[i]) : nullptr;
         if (!value)
             continue;
-        int result = writeConfigOperate(type, names[i], value, account);
+        int result = writeRequestValue(type, names[i], value, request, account);
         changed = changed || result > 0;
         failed = failed || result < 0;
     }
@@ -270,6 +301,10 @@ bool RegSetString(_HREGISTRY_* handle, const char* key, const char* value, bool 
 {
     if (!handle || !key || !value)
         return false;
+    if (CheckFieldValue(static_cast<const FieldRule*>(nullptr), value)) {
+        log_log(2, 4, "[%s] refused: control characters or too long", key);
+        return false;
+    }
     if (registrySetString(handle, key, value, log) == 0)
         return false;
     if (log) {

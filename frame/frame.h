@@ -2,6 +2,7 @@
 #pragma once
 
 #include "frame/configbridge.h"
+#include "frame/fieldrules.h"
 #include "frame/helpers.h"
 #include "frame/http.h"
 #include "frame/servlet.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "frame/configbridge.h"
+#include "frame/fieldrules.h"
 #include "frame/helpers.h"
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
@@ -45,6 +46,15 @@ constexpr IdentityName kIdentityNames[] = {
     {"user", "UserNameUser"},
 };
 
+constexpr char kSavedAttribute[] = "saved";
+
+// URL credentials log in one request, never a session: a remote host's
+// commands must not fill the session store and push browsers out.
+struct {
+    HttpRequest* request = nullptr;
+    std::string identity;
+} gRequestIdentity;
+
 }  // namespace
 
 std::string TemplatePath(const char* name)
@@ -66,6 +76,34 @@ int FindPageAction(HttpRequest* request, HttpResponse* response, const char* con
     if (unknown == UnknownAction::NotFound)
         response->sendError(404);
     return -1;
+}
+
+void SendNotFound(HttpRequest* request, HttpResponse* response)
+{
+    RenderPage(response, "notfound.htm", AddShowLevel(nullptr, request, nullptr, 0, nullptr, 0));
+    response->sendError(404);
+}
+
+namespace {
+
+// Answers for the pages this library lacks: the host hands them here.
+class NotFoundServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override
+    {
+        response->setContentType("text/html");
+        SendNotFound(request, response);
+        return 0;
+    }
+    void destory() override {}
+};
+
+}  // namespace
+
+PHONEWEB_EXPORT HttpServlet* createNotFoundServlet()
+{
+    return new NotFoundServlet;
 }
 
 int GetAccountMax()
@@ -126,6 +164,7 @@ void RedirectToLoad(HttpResponse* response, const char* page, int account)
 
 void RenderPage(HttpResponse* response, const char* templateName, TMPL_varlist* varlist)
 {
+    response->setHeader("Cache-Control", "no-store");
     response->render(TemplatePath(templateName).c_str(), varlist);
 }
 
@@ -140,11 +179,40 @@ TMPL_varlist* AddShowLevel(TMPL_varlist* varlist, HttpRequest* request,
         showString(SHOWTYPE_ITEM, itemNames, itemCount, level, sizeof level);
     varlist = TMPL_add_var(varlist, "ShowLevel", level, 0);
     varlist = TMPL_add_var(varlist, "Identity", GetSessionIdentity(request), 0);
-    return AddDevType(varlist);
+    HttpSession* session = request ? request->getSession(1) : nullptr;
+    const char* saved = session ? session->getAttribute(kSavedAttribute) : nullptr;
+    if (saved && *saved) {
+        varlist = TMPL_add_var(varlist, "saved", "1", 0);
+        session->setAttribute(kSavedAttribute, strdup(""));
+    }
+    if (const FormOverlay* overlay = CurrentFormOverlay()) {
+        TMPL_loop* errors = nullptr;
+        for (const auto& error : overlay->errors)
+            errors = TMPL_add_varlist(errors, TMPL_add_var(nullptr, "field", EscapeHtml(error.first).c_str(),
+                                                           "message", error.second.c_str(), 0));
+        varlist = TMPL_add_var(varlist, "refused", "1", 0);
+        varlist = TMPL_add_loop(varlist, "fieldErrors", errors);
+    }
+    return AddMenu(AddDevType(varlist));
+}
+
+void MarkSaved(HttpRequest* request)
+{
+    HttpSession* session = request ? request->getSession(1) : nullptr;
+    if (session)
+        session->setAttribute(kSavedAttribute, strdup("1"));
+}
+
+void SetRequestIdentity(HttpRequest* request, const std::string& identity)
+{
+    gRequestIdentity.request = identity.empty() ? nullptr : request;
+    gRequestIdentity.identity = identity;
 }
 
 const char* GetSessionIdentity(HttpRequest* request)
 {
+    if (request && gRequestIdentity.request == request)
+        return gRequestIdentity.identity.c_str();
     HttpSession* session = request ? request->getSession(1) : nullptr;
     const char* user = session ? session->getAttribute("user") : nullptr;
     return user ? user : "";

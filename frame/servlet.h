@@ -90,25 +90,52 @@ bool IsInTalking(HttpResponse* response);
 // "notice".
 void SetNoticePage(HttpResponse* response, bool repeat, const char* page, const char* text);
 
+// A 404 in the interface's look ("notfound.htm", with the menu).
+void SendNotFound(HttpRequest* request, HttpResponse* response);
+// The handler the host uses for pages this library has none for.
+PHONEWEB_EXPORT HttpServlet* createNotFoundServlet();
+
 // Redirects to "/servlet?p=<page>&q=load", with "&acc=<account>" appended
 // when account is 0 or more.
 void RedirectToLoad(HttpResponse* response, const char* page, int account = -1);
 
-// render(TemplatePath(templateName), varlist).
+// render(TemplatePath(templateName), varlist), sent with "Cache-Control:
+// no-store": pages show settings, which must not come back from the
+// browser's cache (Back after a logout).
 void RenderPage(HttpResponse* response, const char* templateName, TMPL_varlist* varlist);
+
+// Notes in the session that a save succeeded: the next AddShowLevel of the
+// session adds "saved" = "1" (once).
+void MarkSaved(HttpRequest* request);
+
+// True when this library has a handler for the page.
+bool PageExists(const char* page);
+// Adds "menu_<area>" (the load URL of the area's first existing page) for
+// the main menu's areas (status, account, network, dsskey, features,
+// settings, contacts, security) and "have_<page>" = "1" for every existing
+// page, so that menus only offer pages that exist.
+TMPL_varlist* AddMenu(TMPL_varlist* varlist);
 
 // ---- Template variables ----------------------------------------------------
 
 // Adds "ShowLevel" (showString of the menu names, SHOWTYPE 1, then of the
 // item names, SHOWTYPE 0; a list with count 0 is left out), "Identity" (the
-// session's "user", empty when nobody is logged in) and the device variables.
-// Every page's showItemsByLevel is this call with its two name lists.
+// session's "user", empty when nobody is logged in), the device variables,
+// the menu (AddMenu), "saved" after a save and, while a refused write is
+// shown again, "refused" = "1" and the loop "fieldErrors" ("field",
+// "message"). Every page's showItemsByLevel is this call with its two name
+// lists.
 TMPL_varlist* AddShowLevel(TMPL_varlist* varlist, HttpRequest* request,
                            const char* const* menuNames, int menuCount,
                            const char* const* itemNames, int itemCount);
 
-// The session attribute "user" ("admin", "var", "user"), or "" when absent.
+// The identity of the request: the session attribute "user" ("admin",
+// "var", "user"), or the identity the request filter accepted from URL
+// credentials for this request alone; "" when nobody is logged in.
 const char* GetSessionIdentity(HttpRequest* request);
+// The filter's URL-credential identity for the request being served; an
+// empty identity clears it (the filter does so for every request).
+void SetRequestIdentity(HttpRequest* request, const std::string& identity);
 
 // "devseries", "devtypeInfo", then FunctionSwitch. Both return the varlist.
 TMPL_varlist* AddDevType(TMPL_varlist* varlist);

@@ -5,6 +5,7 @@
 #include "platform/system.h"
 
 const char kListenerFactory[] = "createLoginListener";
+const char kMissingFactory[] = "createNotFoundServlet";
 
 const PageEntry kPageTable[] = {
     {"status", "createStatusServlet"},
@@ -83,6 +84,9 @@ void PageRegistry::load(const Lookup& lookup, const ExtraPages& extra)
     for (const auto& entry : extra)
         table[entry.first] = entry.second;
 
+    missing_ = callFactory<HttpServlet>(lookup, kMissingFactory);
+    if (missing_)
+        missing_->init();
     listener_ = callFactory<HttpListener>(lookup, kListenerFactory);
     if (listener_)
         listener_->init();
@@ -120,6 +124,9 @@ void PageRegistry::shutdown()
     // The handlers stay listed (not served): they belong to the library.
     if (listener_)
         listener_->destory();
+    if (missing_)
+        missing_->destory();
+    missing_ = nullptr;
     pages_.clear();
     listener_ = nullptr;
 }
@@ -137,6 +144,10 @@ void PageRegistry::serve(HttpRequest& request, HttpResponse& response) const
     if (listener_ && listener_->onRequest(&request, &response) == 0)
         return;
     HttpServlet* page = find(request.getParameter("p"));
+    // A page the library lacks answers in the interface's look when the
+    // library has a handler for that.
+    if (!page)
+        page = missing_;
     if (!page) {
         response.sendError(404);
         return;

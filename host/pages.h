@@ -18,6 +18,8 @@ struct PageEntry {
 extern const PageEntry kPageTable[];
 extern const size_t kPageTableSize;
 extern const char kListenerFactory[];
+// Makes the handler that answers for every page name without one.
+extern const char kMissingFactory[];
 
 class PageRegistry {
 public:
@@ -43,6 +45,7 @@ public:
 
 private:
     HttpListener* listener_ = nullptr;
+    HttpServlet* missing_ = nullptr;
     std::map<std::string, HttpServlet*> pages_;
     std::map<std::string, HttpServlet*> handlers_;  // by factory name
     bool shutDown_ = false;

@@ -158,10 +158,17 @@ Store& refreshed(Store& store, const char* phoneFile)
 
 // The effective value: the user store, then the factory default of the
 // name, then the factory default given for every account ("<field>.*").
+const std::string* factoryDefault(const std::string& name);
+
 const std::string* lookup(const std::string& name)
 {
     if (const std::string* value = refreshed(gUser, kUserStore).find(name))
         return value;
+    return factoryDefault(name);
+}
+
+const std::string* factoryDefault(const std::string& name)
+{
     Store& factory = refreshed(gFactory, kFactoryStore);
     if (const std::string* value = factory.find(name))
         return value;
@@ -208,6 +215,20 @@ int configParser_SetConfigString(const char* name, const char* value)
         log_log(2, 4, "configParser_SetConfigString: refused name");
         return -1;
     }
+    return configParser_SetConfigStrings({{name, value}});
+}
+
+int configParser_SetConfigStrings(const std::vector<std::pair<std::string, std::string>>& items,
+                                  std::vector<int>* changed)
+{
+    if (changed)
+        changed->assign(items.size(), 0);
+    for (const auto& item : items) {
+        if (!isStorableName(item.first.c_str())) {
+            log_log(2, 4, "configParser_SetConfigString: refused name");
+            return -1;
+        }
+    }
     std::lock_guard<std::mutex> guard(gMutex);
     FileLock lock;
     if (!makeDirs(phonePath(kStoreFolder)) || !lock.lock(phonePath(kStoreLock))) {
@@ -217,33 +238,47 @@ int configParser_SetConfigString(const char* name, const char* value)
     // Under the lock the file on disk is the truth: another process may have
     // saved since this request last looked, and its change must not be lost.
     gUser.checkedRequest = 0;
-    const std::string* current = lookup(name);
-    if (current && *current == value)
-        return 0;
-    if (!current && !*value)
-        return 0;  // unset already reads as the empty text
     Store& user = refreshed(gUser, kUserStore);
+    Store updated = user;
+    int count = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::string& name = items[i].first;
+        const std::string& value = items[i].second;
+        const std::string* current = updated.find(name);
+        if (!current)
+            current = factoryDefault(name);
+        if ((current && *current == value) || (!current && value.empty()))
+            continue;  // unset already reads as the empty text
+        auto found = updated.index.find(name);
+        if (found != updated.index.end()) {
+            updated.lines[found->second].value = value;
+        } else {
+            updated.index.emplace(name, updated.lines.size());
+            updated.lines.push_back({name, value});
+        }
+        if (changed)
+            (*changed)[i] = 1;
+        ++count;
+    }
+    if (count == 0)
+        return 0;
     if (!user.readable) {
         // Saving now would drop every setting the file holds.
         log_log(2, 3, "configParser_SetConfigString: %s cannot be read", kUserStore);
+        if (changed)
+            changed->assign(items.size(), 0);
         return -1;
-    }
-    Store updated = user;
-    auto found = updated.index.find(name);
-    if (found != updated.index.end()) {
-        updated.lines[found->second].value = value;
-    } else {
-        updated.index.emplace(name, updated.lines.size());
-        updated.lines.push_back({name, value});
     }
     if (takeWriteFailure() || !writeFileAtomic(updated.path, serialize(updated))) {
         log_log(2, 3, "configParser_SetConfigString: cannot save %s", kUserStore);
+        if (changed)
+            changed->assign(items.size(), 0);
         return -1;
     }
     updated.stamp = fileStampOf(updated.path);
     updated.checkedRequest = gRequest;
     user = std::move(updated);
-    return 1;
+    return count;
 }
 
 std::string configParser_GetAccountConfigName(const char* name, int account)

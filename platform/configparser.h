@@ -10,6 +10,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 std::string configParser_GetConfigString(const char* name);
 // Stores the value; 1 when the stored value changed, 0 when it was already
@@ -18,6 +20,13 @@ int configParser_SetConfigString(const char* name, const char* value);
 std::string configParser_GetAccountConfigName(const char* name, int account);
 // The value read as a decimal integer; 0 when unset or not a number.
 int configParser_GetConfigInt(const char* name);
+
+// Stores several values with one save (one write and fsync of the store),
+// all or nothing. `changed` (when given) gets one entry per item: 1 changed,
+// 0 already that value. Returns how many changed, or -1 when the store could
+// not be written (then nothing changed).
+int configParser_SetConfigStrings(const std::vector<std::pair<std::string, std::string>>& items,
+                                  std::vector<int>* changed = nullptr);
 
 // Test hook: the next `count` saves fail as if the disk were full and leave
 // the store as it was (-1: every save fails until called again with 0).

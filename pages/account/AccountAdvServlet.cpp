@@ -87,16 +87,17 @@ int AccountAdvServlet::writeConfig(HttpRequest* request, HttpResponse* response)
                          "get accountID is illegal", true))
         return 0;
     log_log(2, 6, "Account %d advance writeConfig start...", account + 1);
+    PageWrite write(request, kPage, account);
     std::string voiceMailField = kVoiceMailField + std::to_string(account);
-    const char* voiceMail = request->getParameter(voiceMailField.c_str());
-    bool stored = !voiceMail || writeConfigOperate(FILETYPE_ACCOUNT, "AccountVoiceMailNumber",
-                                                   voiceMail, account) >= 0;
-    StoreAccountFields(request, kFields, CountOf(kFields), account, stored);
+    if (MayStoreField(request, kVoiceMailField))
+        write.addAs(FILETYPE_ACCOUNT, "AccountVoiceMailNumber", voiceMailField.c_str());
+    write.add(FILETYPE_ACCOUNT, kFields, CountOf(kFields));
+    if (!write.save())
+        return write.reshow(response, this, &AccountAdvServlet::loadConfig);
     msgBroadpostThreadMsg(kMsgConfigChanged, kChangedAdvanced, 0);
     BroadcastAccountChanged(account);
-    AnswerAccountWrite(response, kPage, account, stored);
-    if (stored)
-        log_log(2, 6, "Account %d advance has changed!", account + 1);
+    write.done(response);
+    log_log(2, 6, "Account %d advance has changed!", account + 1);
     return 1;
 }
 

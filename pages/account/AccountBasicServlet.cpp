@@ -90,18 +90,21 @@ int AccountBasicServlet::writeConfig(HttpRequest* request, HttpResponse* respons
     if (!GetWriteAccount(request, response, account, "get accountID is NULL",
                          "get accountID is invail", false))
         return 0;
-    bool stored = true;
-    StoreAccountFields(request, kWriteSwitches, CountOf(kWriteSwitches), account, stored);
-    StoreAccountField(request, "AccountRing", account, stored);
+    PageWrite write(request, kPage, account);
+    write.add(FILETYPE_ACCOUNT, kWriteSwitches, CountOf(kWriteSwitches));
+    std::string ring = GetConfigValue(FILETYPE_ACCOUNT, "AccountRing", account);
+    write.addOffered(FILETYPE_ACCOUNT, "AccountRing", GetRingToneLoop(ring.c_str(), RING_ACCOUNT, true));
     if (GetConfigValue(FILETYPE_GLOBAL, "BSFTActive", 0) == "0")
-        StoreAccountFields(request, kWriteCodes, CountOf(kWriteCodes), account, stored);
-    StoreAccountField(request, "AccountSendAnonymous", account, stored);
-    if (StoreAccountField(request, "AccountAutoAnswerSwitch", account, stored) == 1)
+        write.add(FILETYPE_ACCOUNT, kWriteCodes, CountOf(kWriteCodes));
+    write.add(FILETYPE_ACCOUNT, "AccountSendAnonymous");
+    write.add(FILETYPE_ACCOUNT, "AccountAutoAnswerSwitch");
+    if (!write.save())
+        return write.reshow(response, this, &AccountBasicServlet::loadConfig);
+    if (write.changed("AccountAutoAnswerSwitch"))
         msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kMsgConfigChanged, kChangedAutoAnswer, 0);
     BroadcastAccountChanged(account);
-    AnswerAccountWrite(response, kPage, account, stored);
-    if (stored)
-        log_log(2, 6, "Account %d basic has changed!", account + 1);
+    write.done(response);
+    log_log(2, 6, "Account %d basic has changed!", account + 1);
     return 1;
 }
 

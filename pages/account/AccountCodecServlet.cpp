@@ -32,12 +32,6 @@ int ToInt(const std::string& text)
     return ParseDecimalInt(text.c_str(), -2147483647, 2147483647, value) ? value : 0;
 }
 
-bool StoreSlot(int slot, const char* what, const std::string& value, int account)
-{
-    return writeConfigOperate(FILETYPE_ACCOUNT, SlotField(slot, what).c_str(), value.c_str(),
-                              account) >= 0;
-}
-
 // A posted list ("name:slot,name:slot"); an absent field is an empty list.
 void PostedEntries(HttpRequest* request, const char* field, ZRList<std::string>& entries)
 {
@@ -86,6 +80,10 @@ void PutCodecData2List(ZRList<Codec_Info>& out, ZRList<std::string>& entries, bo
 {
     int priority = 0;
     for (const std::string& entry : entries) {
+        // Each slot once: a posted list longer than the slots is not work
+        // the single-threaded host may be made to do.
+        if (out.size() >= kCodecSlots)
+            break;
         size_t colon = entry.find(':');
         if (colon == std::string::npos)
             continue;
@@ -94,6 +92,11 @@ void PutCodecData2List(ZRList<Codec_Info>& out, ZRList<std::string>& entries, bo
         std::string name = entry.substr(0, colon);
         if (name.empty() ||
             !ParseDecimalInt(entry.c_str() + colon + 1, 0, kCodecSlots - 1, slot))
+            continue;
+        bool seen = false;
+        for (const Codec_Info& row : out)
+            seen = seen || row.index == slot;
+        if (seen)
             continue;
         Codec_Info row;
         row.index = slot;
@@ -158,17 +161,21 @@ int AccountCodecServlet::writeConfig(HttpRequest* request, HttpResponse* respons
     ZRList<Codec_Info> rows;
     PutCodecData2List(rows, disabled, false);
     PutCodecData2List(rows, enabled, true);
-    bool stored = true;
-    for (const Codec_Info& row : rows) {
-        stored &= StoreSlot(row.index, "Switch", row.enabled ? "1" : "0", account);
-        // A disabled codec keeps its place for when it is enabled again.
-        if (row.enabled)
-            stored &= StoreSlot(row.index, "Priority", std::to_string(row.priority), account);
+    PageWrite write(request, kPage, account);
+    if (!write.forbidden() && MayStoreField(request, "AccountCodecsGroup")) {
+        for (const Codec_Info& row : rows) {
+            write.set(FILETYPE_ACCOUNT, SlotField(row.index, "Switch").c_str(), row.enabled ? "1" : "0");
+            // A disabled codec keeps its place for when it is enabled again.
+            if (row.enabled)
+                write.set(FILETYPE_ACCOUNT, SlotField(row.index, "Priority").c_str(),
+                          std::to_string(row.priority).c_str());
+        }
     }
+    if (!write.save())
+        return write.reshow(response, this, &AccountCodecServlet::loadConfig);
     BroadcastAccountChanged(account);
-    AnswerAccountWrite(response, kPage, account, stored);
-    if (stored)
-        log_log(2, 6, "Codec writing is success!");
+    write.done(response);
+    log_log(2, 6, "Codec writing is success!");
     return 1;
 }
 

@@ -90,33 +90,3 @@ void BroadcastAccountChanged(int account)
 {
     msgBroadpostThreadMsg(kMsgConfigChanged, kChangedAccount, account);
 }
-
-int StoreAccountField(HttpRequest* request, const char* name, int account, bool& stored)
-{
-    const char* value = request->getParameter(name);
-    if (!value)
-        return -1;
-    int result = writeConfigOperate(FILETYPE_ACCOUNT, name, value, account);
-    if (result < 0)
-        stored = false;
-    return result;
-}
-
-int StoreAccountFields(HttpRequest* request, const char* const* names, int count, int account,
-                       bool& stored)
-{
-    int result = writeConfigOperate(FILETYPE_ACCOUNT, names, count, request, account);
-    if (result < 0)
-        stored = false;
-    return result;
-}
-
-void AnswerAccountWrite(HttpResponse* response, const char* page, int account, bool stored)
-{
-    if (stored) {
-        RedirectToLoad(response, page, account);
-        return;
-    }
-    log_log(2, 3, "Account %d: %s settings not stored", account + 1, page);
-    SetNoticePage(response, false, page, "Error:The settings could not be saved!");
-}

@@ -40,14 +40,3 @@ int AnswerAccountStatus(HttpRequest* request, HttpResponse* response, const char
 
 // Broadcasts that the settings of an account changed (0x10007, 3).
 void BroadcastAccountChanged(int account);
-
-// Stores a posted per-account field (absent: nothing stored, -1) or a list
-// of them; a failed store clears `stored`. Returns the store's result.
-int StoreAccountField(HttpRequest* request, const char* name, int account, bool& stored);
-int StoreAccountFields(HttpRequest* request, const char* const* names, int count, int account,
-                       bool& stored);
-
-// The answer to a write: back to the page's load when everything was
-// stored, otherwise a notice that says the settings were not saved (a full
-// disk must not look like success).
-void AnswerAccountWrite(HttpResponse* response, const char* page, int account, bool stored);

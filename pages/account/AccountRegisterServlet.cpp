@@ -1,6 +1,8 @@
 #include "pages/account/AccountRegisterServlet.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "frame/frame.h"
 #include "pages/account/AccountCommon.h"
@@ -124,45 +126,48 @@ TMPL_varlist* AddOutboundProxy(TMPL_varlist* varlist, int account)
     return TMPL_add_var(varlist, "AccountOutboundPort", IniValue(handle, "port", "5060").c_str(), 0);
 }
 
-// Copies the posted field into the section's key when the field is present.
-void SetFromField(_HREGISTRY_* handle, const char* key, HttpRequest* request, const char* field)
-{
-    const char* value = request->getParameter(field);
-    if (handle && value)
-        registrySetString(handle, key, value, 0);
-}
-
 bool Flush(_HREGISTRY_* handle)
 {
     return handle && registryFlush(handle);
 }
 
+// The posted fields kept in the account file, checked before anything is
+// stored: field and key of each section.
+struct IniField {
+    int section;  // 0 the outbound proxy, 1 and 2 the servers
+    const char* key;
+    std::string field;
+};
+
+std::vector<IniField> IniFields()
+{
+    std::vector<IniField> fields = {{0, "server", "AccountOutboundProxy"},
+                                    {0, "port", "AccountOutboundPort"}};
+    for (int server = 1; server <= 2; ++server) {
+        for (const ServerKey& entry : kServerKeys)
+            fields.push_back({server, entry.key, ServerField(entry.key, server)});
+    }
+    fields.push_back({1, "transport", "AccountTransport"});
+    return fields;
+}
+
 // False when the account file could not be written.
-bool StoreIniSettings(HttpRequest* request, int account)
+bool StoreIniSettings(const std::vector<std::pair<const IniField*, std::string>>& values,
+                      int account)
 {
     // A new phone may not have the accounts' folder yet.
     makeDirs(phonePath(kAccountIniDir));
-    _HREGISTRY_* proxy = OpenSection(account, "outboundProxy1");
-    SetFromField(proxy, "server", request, "AccountOutboundProxy");
-    SetFromField(proxy, "port", request, "AccountOutboundPort");
-    bool stored = Flush(proxy);
-    for (int server = 1; server <= 2; ++server) {
-        _HREGISTRY_* handle = OpenSection(account, ServerSection(server));
-        for (const ServerKey& entry : kServerKeys)
-            SetFromField(handle, entry.key, request, ServerField(entry.key, server).c_str());
-        if (server == 1)
-            SetFromField(handle, "transport", request, "AccountTransport");
+    bool stored = true;
+    for (int section = 0; section <= 2; ++section) {
+        _HREGISTRY_* handle =
+            OpenSection(account, section == 0 ? "outboundProxy1" : ServerSection(section));
+        for (const auto& value : values) {
+            if (value.first->section == section && handle)
+                stored = RegSetString(handle, value.first->key, value.second.c_str(), false) && stored;
+        }
         stored = Flush(handle) && stored;
     }
     return stored;
-}
-
-// Stores a field posted under another name; an absent field is not stored.
-// False when the store failed.
-bool StoreRenamed(HttpRequest* request, const char* field, const char* name, int account)
-{
-    const char* value = request->getParameter(field);
-    return !value || writeConfigOperate(FILETYPE_ACCOUNT, name, value, account) >= 0;
 }
 
 }  // namespace
@@ -188,6 +193,11 @@ int AccountRegisterServlet::loadConfig(HttpRequest* request, HttpResponse* respo
                            AccountStatusWord(AskAccountState(account)), 0);
     varlist = AddServers(varlist, account);
     varlist = AddOutboundProxy(varlist, account);
+    // A refused write shows the account file's fields as they were typed.
+    for (const IniField& field : IniFields()) {
+        if (const char* typed = TypedFormValue(field.field.c_str()))
+            varlist = TMPL_add_var(varlist, field.field.c_str(), EscapeHtml(typed).c_str(), 0);
+    }
     std::string index = std::to_string(account);
     varlist = TMPL_add_var(varlist, "var_accountID", index.c_str(), 0);
     varlist = TMPL_add_loop(varlist, "accountLoop", GetAccountLoop(index.c_str(), false));
@@ -204,20 +214,31 @@ int AccountRegisterServlet::writeConfig(HttpRequest* request, HttpResponse* resp
                          " get accountID is invail", false))
         return 0;
     log_log(2, 6, "Account %d register writeConfig start...", account + 1);
-    bool stored = true;
-    StoreAccountFields(request, kWriteFields, CountOf(kWriteFields), account, stored);
-    stored = StoreRenamed(request, "server1", "AccountSIPServerHost", account) && stored;
-    stored = StoreRenamed(request, "port1", "AccountSIPServerPort", account) && stored;
+    PageWrite write(request, kPage, account);
+    write.add(FILETYPE_ACCOUNT, kWriteFields, CountOf(kWriteFields));
+    write.addAs(FILETYPE_ACCOUNT, "AccountSIPServerHost", "server1");
+    write.addAs(FILETYPE_ACCOUNT, "AccountSIPServerPort", "port1");
     // The page shows the mask, never the password: the mask coming back
     // means "unchanged".
     const char* password = request->getParameter("AccountPassword");
     if (password && strcmp(password, kPasswordMask) != 0)
-        StoreAccountField(request, "AccountPassword", account, stored);
-    stored = StoreIniSettings(request, account) && stored;
+        write.add(FILETYPE_ACCOUNT, "AccountPassword");
+    static const std::vector<IniField> kIniFields = IniFields();
+    std::vector<std::pair<const IniField*, std::string>> iniValues;
+    for (const IniField& field : kIniFields) {
+        if (const char* value = write.take(field.field.c_str()))
+            iniValues.emplace_back(&field, value);
+    }
+    if (!write.save())
+        return write.reshow(response, this, &AccountRegisterServlet::loadConfig);
+    if (!StoreIniSettings(iniValues, account)) {
+        log_log(2, 3, "Account %d: account file not stored", account + 1);
+        SetNoticePage(response, false, kPage, "Error:The settings could not be saved!");
+        return 1;
+    }
     BroadcastAccountChanged(account);
-    AnswerAccountWrite(response, kPage, account, stored);
-    if (stored)
-        log_log(2, 6, "Account %d register has changed!", account + 1);
+    write.done(response);
+    log_log(2, 6, "Account %d register has changed!", account + 1);
     return 1;
 }
 

@@ -128,14 +128,14 @@ TEST(ConfigWrite, SingleFieldFromTheRequest)
     TestRoot root;
     LogCapture log;
     FakeRequest request;
-    request.setPost({{"AccountExpire", "<3600>"}});
+    request.setPost({{"AccountLabel", "<3600>"}});
 
-    EXPECT_EQ(writeConfigOperate(FILETYPE_ACCOUNT, "AccountExpire", &request, 1), 1);
+    EXPECT_EQ(writeConfigOperate(FILETYPE_ACCOUNT, "AccountLabel", &request, 1), 1);
     // Stored as posted, escaped only on the way out.
     EXPECT_EQ(configParser_GetConfigString(
-                  configParser_GetAccountConfigName("AccountExpire", 1).c_str()),
+                  configParser_GetAccountConfigName("AccountLabel", 1).c_str()),
               "<3600>");
-    EXPECT_EQ(writeConfigOperate(FILETYPE_ACCOUNT, "AccountExpire", &request, 1), 0);
+    EXPECT_EQ(writeConfigOperate(FILETYPE_ACCOUNT, "AccountLabel", &request, 1), 0);
 
     EXPECT_EQ(writeConfigOperate(FILETYPE_GLOBAL, "Missing", &request, 0), -1);
     EXPECT_TRUE(log.contains("writeConfigOperate() get Missing =NULL."));

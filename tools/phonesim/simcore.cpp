@@ -14,12 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "pages/status/ExpDevice.h"
 #include "platform/configparser.h"
 #include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
+#include "tools/phonesim/simcalls.h"
 #include "tools/phonesim/simdsskey.h"
 
 namespace phonesim {
@@ -329,6 +331,7 @@ Reply PhoneSim::handle(const BusMessage& message)
 {
     if (message.kind != "broadcast" || broadcasts_.firstSight(message.senderPid, message.serial))
         appendLog(BusLogLine(message));
+    RecordCall(message, static_cast<long long>(time(nullptr)));
     if (message.kind != "send")
         return Reply{false, 0};
     SimState state;

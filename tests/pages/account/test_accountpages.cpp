@@ -144,7 +144,7 @@ TEST_F(AccountPage, AFailedStoreIsNotReportedAsSuccess)
         std::unique_ptr<HttpServlet> servlet(page.create());
         FakeRequest request(std::string("/servlet?p=") + page.page + "&q=write");
         request.setPost({{"var_accountID", "1"}, {"AccountLabel", "x"}, {"AccountRing", "Common"},
-                         {"AccountExpire", "1"}});
+                         {"AccountExpire", "3600"}});
         FakeResponse response;
         LogCapture log;
         EXPECT_EQ(servlet->onRequest(&request, &response), 1);
@@ -374,6 +374,7 @@ TEST_F(AccountPage, BasicWriteTakesCodesOnlyWithoutTheCentralService)
         const char* active;
         const char* expectedCode;
     } kCases[] = {{"0", "*72"}, {"1", ""}};
+    root.write("/phone/resource/sysdata/sound/Ring1.wav", "RIFF");
     for (const auto& c : kCases) {
         configParser_SetConfigString("BSFTActive", c.active);
         Store("AccountAnonymousCallOnCode", 1, "");

@@ -27,7 +27,8 @@
   }
 
   /* Level 0 hides an item from everybody, 1 shows it to every identity,
-   * 2 to "var" and "admin", 3 to "admin" only. */
+   * 2 to "var" and "admin", 3 to "admin" only; "N:M" shows it from N and
+   * lets it be changed from M (the server holds to the same rule). */
   function applyLevels(body) {
     var levels = parseLevels(body.getAttribute("data-showlevel") || "");
     var rank = RANK[body.getAttribute("data-identity")] || 1;
@@ -35,7 +36,34 @@
     for (var i = 0; i < nodes.length; i++) {
       var level = levels[nodes[i].getAttribute("data-level")];
       if (level === undefined || level === "") continue;
-      if (parseInt(level, 10) > rank || level === "0") nodes[i].hidden = true;
+      var parts = level.split(":");
+      var see = parseInt(parts[0], 10), change = parts.length > 1 ? parseInt(parts[1], 10) : see;
+      if (!(see > 0) || see > rank) { nodes[i].hidden = true; continue; }
+      if (!(change > 0) || change > rank) {
+        var fields = nodes[i].querySelectorAll("input, select, textarea");
+        for (var f = 0; f < fields.length; f++) fields[f].disabled = true;
+      }
+    }
+  }
+
+  /* A refused save lists its reasons above the form; each also goes next
+   * to its field, named by the field's label. */
+  function placeFieldErrors() {
+    var items = document.querySelectorAll("#fieldErrors li[data-field]");
+    for (var i = 0; i < items.length; i++) {
+      var name = items[i].getAttribute("data-field");
+      var field = document.getElementById(name) || document.getElementsByName(name)[0];
+      if (!field) continue;
+      var label = document.querySelector('label[for="' + field.id + '"]');
+      if (label) items[i].querySelector(".field").textContent = label.textContent;
+      var note = document.createElement("p");
+      note.className = "field-error";
+      note.id = "error-" + name;
+      note.textContent = items[i].querySelector(".t").textContent;
+      field.parentNode.insertBefore(note, field.nextSibling);
+      field.setAttribute("aria-invalid", "true");
+      field.setAttribute("aria-describedby", note.id);
+      if (i === 0) field.focus();
     }
   }
 
@@ -130,8 +158,14 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
+    if (window.LANG_CODE) document.documentElement.lang = window.LANG_CODE;
     applyLevels(document.body);
     showStoredValues();
+    /* A chooser that switches the page (entry, account) goes at once. */
+    var switches = document.querySelectorAll("select[data-autosubmit]");
+    for (var a = 0; a < switches.length; a++) {
+      switches[a].addEventListener("change", function (event) { event.target.form.submit(); });
+    }
     markMenu();
     var notice = document.getElementById("notice");
     if (notice) runNotice(notice);
@@ -146,5 +180,6 @@
       });
     }
     translate(document);
+    placeFieldErrors();
   });
 })();

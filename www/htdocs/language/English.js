@@ -5,3 +5,4 @@ var LANG = {
   "UnConnected": "Disconnected",
   "Inexistence": "Not available"
 };
+var LANG_CODE = "en";

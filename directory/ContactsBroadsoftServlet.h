@@ -1,0 +1,20 @@
+// The network directory of the BroadSoft service and its XSI account.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class ContactsBroadsoftServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    int askStatus(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+};
+
+PHONEWEB_EXPORT HttpServlet* createContactsBroadsoftServlet();

@@ -1,0 +1,564 @@
+#include "frame/fieldrules.h"
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#include "frame/servlet.h"
+#include "platform/configparser.h"
+#include "platform/system.h"
+#include "platform/tmpl.h"
+
+namespace {
+
+// One row per checked field, in one block per page family. A field that is
+// not listed may hold any text of up to kConfigValueMax characters without
+// control characters.
+constexpr FieldRule kFieldRules[] = {
+    // ---- account pages ----
+    RuleSwitch("AccountEnable", "RegisterLineActive"),
+    RuleLevel("AccountLabel", "RegisterAccountLabel"),
+    RuleLevel("AccountDisplayName", "RegisterDisplayName"),
+    RuleLevel("AccountRegisterName", "RegisterName"),
+    RuleLevel("AccountUserName", "RegisterUserName"),
+    RuleLevel("AccountPassword", "RegisterAccountPassword"),
+    RuleHost("server1", "RegisterSipServer"),
+    RuleHost("server2", "RegisterSipServer"),
+    RuleOptionalPort("port1", "RegisterSipServer"),
+    RuleOptionalPort("port2", "RegisterSipServer"),
+    RuleNumber("expires1", 30, 2147483647, "RegisterSipServer"),
+    RuleNumber("expires2", 30, 2147483647, "RegisterSipServer"),
+    RuleNumber("RetryCounts1", 0, 20, "RegisterSipServer"),
+    RuleNumber("RetryCounts2", 0, 20, "RegisterSipServer"),
+    RuleChoice("AccountTransport", "0|1|2|3", "RegisterTransportItem"),
+    RuleSwitch("AccountOutboundSwitch", "RegisterEnabledOutboundProxyServer"),
+    RuleHost("AccountOutboundProxy", "RegisterOutboundProxyServer"),
+    RuleOptionalPort("AccountOutboundPort", "RegisterOutboundProxyServer"),
+    RuleSwitch("AccountStunSwitch", "RegisterNATTraversal"),
+    RuleHost("AccountStunServerHost", "RegisterSTUNServer"),
+    RuleOptionalPort("AccountSTUNPort", "RegisterSTUNServer"),
+    RuleLevel("AccountProxyRequire", "AccountBasicProxyRequire"),
+    RuleSwitch("AccountSendAnonymous", "AccountSendAnonymous"),
+    RuleSwitch("AccountAnonymousCallSwitch", "AccountBasicAnonymousCallEnabled"),
+    RuleLevel("AccountAnonymousCallOnCode", "AccountBasicAnonymousCallOnCode"),
+    RuleLevel("AccountAnonymousCallOffCode", "AccountBasicAnonymousCallOffCode"),
+    RuleSwitch("AccountRejectAnonymousCallSwitch", "AccountBasicAnonymousRejectionEnabled"),
+    RuleLevel("AccountRejectAnonymousRejectOnCode", "AccountBasicAnonymousRejectionOnCode"),
+    RuleLevel("AccountRejectAnonymousRejectOffCode", "AccountBasicAnonymousRejectionOffCode"),
+    RuleSwitch("AccountMissCallLog", "AccountBasicMissCalllog"),
+    RuleSwitch("AccountAutoAnswerSwitch", "AccountBasicAutoAnswer"),
+    RuleLevel("AccountRing", "AccountBasicRingType"),
+    RulePort("AccountSIPListenPort", "AdvLocalSIPPort"),
+    RuleNumber("AccountExpire", 30, 2147483647, "AdvLocalSIPPort"),
+    RuleNumber("AccountRegFailRetryInterval", 0, 1800, "AdvSIPRegRetryTimer"),
+    RuleNumber("AccountSessionExpires", 90, 7200, "AdvSessionTimer"),
+    RuleNumber("AccountSubscribeMWIExpire", 0, 84600, "AdvMWIItems"),
+    RuleNumber("AccountSubscribePeriod", 60, 3600, "AdvSubscribePeriod"),
+    RuleNumber("AccountSubscribeACDExpire", 120, 3600, "AdvACDSubscripPeriod"),
+    RuleNumber("AccountBLASubscribePeriod", 60, 7200, "AdvBLASubscriptionPeriod"),
+    RuleNumber("AccountNATUDPUpdateTime", 15, 2147483647, "AdvUDPKeepAlive"),
+    RuleNumber("AccountDTMFPayload", 96, 127, "AdvDTMFItems"),
+    RuleNumber("AccountPtime", 0, 60, "AdvPtimeItem"),
+    RuleNumber("AccountDefaultT1", 1, 10, "AdvEarlymedia"),
+    RuleNumber("AccountDefaultT2", 2, 40, "AdvEarlymedia"),
+    RuleNumber("AccountDefaultT4", 2, 40, "AdvEarlymedia"),
+    RulePort("AccountMinRTPPort", "AdvVoiceEncryption", "AccountMaxRTPPort"),
+    RulePort("AccountMaxRTPPort", "AdvVoiceEncryption"),
+    RuleLevel("AccountBLFListURL", "AdvBLFListURI"),
+    RuleLevel("AccountConfURI", "AdvConferenceUri"),
+    RuleLevel("AccountMusicServerUri", "AdvMusicServerURI"),
+    RuleLevel("MessageVoiceNumber", "AdvVoiceMail"),
+    RuleLevel("AccountCodecsGroup", "AccountCodecsGroup"),
+    // ---- network and security pages ----
+
+    // ---- features pages ----
+
+    // ---- settings pages ----
+
+    // ---- DSS key page ----
+
+    // ---- directory pages ----
+
+    // ---- maintenance pages ----
+
+};
+
+constexpr char kMsgTooLong[] = "The value is too long.";
+constexpr char kMsgControl[] = "Line breaks and control characters are not allowed.";
+constexpr char kMsgNumber[] = "Enter a whole number in the allowed range.";
+constexpr char kMsgPort[] = "Enter a port number from 1 to 65535.";
+constexpr char kMsgAddress[] = "Enter an IPv4 or IPv6 address.";
+constexpr char kMsgHost[] = "Enter a host name or an IP address.";
+constexpr char kMsgChoice[] = "Choose one of the offered values.";
+constexpr char kMsgOrder[] = "The first value must not be greater than the second.";
+
+// Longest host name (RFC 1035) and label.
+constexpr size_t kHostMax = 253;
+constexpr size_t kLabelMax = 63;
+
+const std::unordered_map<std::string, const FieldRule*>& RuleIndex()
+{
+    static const std::unordered_map<std::string, const FieldRule*> index = [] {
+        std::unordered_map<std::string, const FieldRule*> map;
+        for (const FieldRule& rule : kFieldRules)
+            map.emplace(rule.name, &rule);
+        return map;
+    }();
+    return index;
+}
+
+bool ParseWhole(const char* text, long long& value)
+{
+    if (!text || !*text)
+        return false;
+    const char* digits = *text == '-' ? text + 1 : text;
+    if (!*digits || strspn(digits, "0123456789") != strlen(digits))
+        return false;
+    errno = 0;
+    value = strtoll(text, nullptr, 10);
+    return errno == 0;
+}
+
+bool IsAddress(const char* text)
+{
+    unsigned char buffer[sizeof(in6_addr)];
+    return inet_pton(AF_INET, text, buffer) == 1 || inet_pton(AF_INET6, text, buffer) == 1;
+}
+
+bool IsHostName(const char* text)
+{
+    size_t length = strlen(text);
+    if (length == 0 || length > kHostMax)
+        return false;
+    size_t label = 0;
+    char previous = '.';
+    for (const char* p = text; *p; ++p) {
+        char c = *p;
+        if (c == '.') {
+            if (label == 0 || previous == '-')
+                return false;
+            label = 0;
+        } else if (isalnum(static_cast<unsigned char>(c)) || (c == '-' && label > 0) || c == '_') {
+            if (++label > kLabelMax)
+                return false;
+        } else {
+            return false;
+        }
+        previous = c;
+    }
+    return previous != '-';
+}
+
+bool IsChoice(const char* choices, const char* value)
+{
+    size_t length = strlen(value);
+    for (const char* p = choices; p && *p;) {
+        const char* bar = strchr(p, '|');
+        size_t word = bar ? static_cast<size_t>(bar - p) : strlen(p);
+        if (word == length && strncmp(p, value, length) == 0)
+            return true;
+        p = bar ? bar + 1 : nullptr;
+    }
+    return false;
+}
+
+const FormOverlay* gOverlay = nullptr;
+
+// The request a refused write's form is shown again with: the page's load
+// action for the same account.
+class ReshowRequest final : public HttpRequest {
+public:
+    ReshowRequest(HttpRequest* inner, int account)
+        : inner_(inner), account_(account >= 0 ? std::to_string(account) : std::string())
+    {
+    }
+    const char* getParameter(const char* name) override
+    {
+        if (name && strcmp(name, "q") == 0)
+            return "load";
+        if (name && strcmp(name, "acc") == 0 && !account_.empty())
+            return account_.c_str();
+        return inner_->getParameter(name);
+    }
+    const char** getParameterValues(const char* name) override
+    {
+        return inner_->getParameterValues(name);
+    }
+    const char* getRequestURL() override { return inner_->getRequestURL(); }
+    const char* getRemoteAddr() override { return inner_->getRemoteAddr(); }
+    const char* getContentType() override { return inner_->getContentType(); }
+    long getContentLength() override { return inner_->getContentLength(); }
+    void setLanguage(const char* fileName) override { inner_->setLanguage(fileName); }
+    HttpSession* getSession(int create) override { return inner_->getSession(create); }
+    void setUploadFileTemplate(const char* pattern) override
+    {
+        inner_->setUploadFileTemplate(pattern);
+    }
+    int readBody(char* buffer, int n) override { return inner_->readBody(buffer, n); }
+
+private:
+    HttpRequest* inner_;
+    std::string account_;
+};
+
+std::string ConfigKey(FILETYPE type, const char* name, int account)
+{
+    return type == FILETYPE_ACCOUNT ? configParser_GetAccountConfigName(name, account) : name;
+}
+
+}  // namespace
+
+const FieldRule* FindFieldRule(const char* name)
+{
+    if (!name)
+        return nullptr;
+    auto found = RuleIndex().find(name);
+    return found == RuleIndex().end() ? nullptr : found->second;
+}
+
+const char* CheckFieldValue(const char* name, const char* value)
+{
+    return CheckFieldValue(FindFieldRule(name), value);
+}
+
+const char* CheckFieldValue(const FieldRule* rule, const char* value)
+{
+    if (!value)
+        return nullptr;
+    size_t length = strlen(value);
+    long long max = rule && rule->kind == FieldKind::Text && rule->max > 0 ? rule->max
+                                                                             : kConfigValueMax;
+    if (static_cast<long long>(length) > max)
+        return kMsgTooLong;
+    for (const char* p = value; *p; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f)
+            return kMsgControl;
+    }
+    if (!rule || (length == 0 && rule->emptyOk))
+        return nullptr;
+    long long number = 0;
+    switch (rule->kind) {
+    case FieldKind::Text:
+        return nullptr;
+    case FieldKind::Number:
+        return ParseWhole(value, number) && number >= rule->min && number <= rule->max
+                   ? nullptr
+                   : kMsgNumber;
+    case FieldKind::Port:
+        return ParseWhole(value, number) && number >= rule->min && number <= rule->max
+                   ? nullptr
+                   : kMsgPort;
+    case FieldKind::Address:
+        return IsAddress(value) ? nullptr : kMsgAddress;
+    case FieldKind::Host:
+        return IsAddress(value) || IsHostName(value) ? nullptr : kMsgHost;
+    case FieldKind::Choice:
+        return IsChoice(rule->choices, value) ? nullptr : kMsgChoice;
+    }
+    return nullptr;
+}
+
+std::string FieldLimits(const FieldRule* rule)
+{
+    if (!rule)
+        return std::string();
+    std::string required = rule->emptyOk ? "" : " required";
+    switch (rule->kind) {
+    case FieldKind::Text:
+        return "maxlength=\"" + std::to_string(rule->max > 0 ? rule->max : kConfigValueMax) + "\"";
+    case FieldKind::Number:
+    case FieldKind::Port:
+        return "type=\"number\" step=\"1\" min=\"" + std::to_string(rule->min) + "\" max=\"" +
+               std::to_string(rule->max) + "\"" + required;
+    case FieldKind::Address:
+        return "maxlength=\"45\" pattern=\"[0-9A-Fa-f:.]*\"";
+    case FieldKind::Host:
+        return "maxlength=\"253\" pattern=\"[0-9A-Za-z_.:\\-]*\"";
+    case FieldKind::Choice:
+        return std::string();
+    }
+    return std::string();
+}
+
+int IdentityRank(const char* identity)
+{
+    if (identity && strcmp(identity, "admin") == 0)
+        return 3;
+    if (identity && strcmp(identity, "var") == 0)
+        return 2;
+    return 1;
+}
+
+FieldAccess LevelAccess(const std::string& level, int rank)
+{
+    if (level.empty())
+        return FieldAccess::Change;
+    long long see = 0;
+    long long change = 0;
+    size_t colon = level.find(':');
+    std::string first = level.substr(0, colon);
+    if (!ParseWhole(first.c_str(), see))
+        return FieldAccess::Hidden;  // a level nobody can read protects best
+    change = see;
+    if (colon != std::string::npos && !ParseWhole(level.c_str() + colon + 1, change))
+        return FieldAccess::Hidden;
+    if (see <= 0 || rank < see)
+        return FieldAccess::Hidden;
+    return change > 0 && rank >= change ? FieldAccess::Change : FieldAccess::ReadOnly;
+}
+
+FieldAccess GetPageAccess(HttpRequest* request)
+{
+    const char* page = request ? request->getParameter("p") : nullptr;
+    if (!page || !*page)
+        return FieldAccess::Change;
+    return LevelAccess(GetConfigValue(FILETYPE_GLOBAL, page, 0).substr(0, 15),
+                       IdentityRank(GetSessionIdentity(request)));
+}
+
+FieldAccess GetFieldAccess(HttpRequest* request, const char* field)
+{
+    FieldAccess page = GetPageAccess(request);
+    if (page != FieldAccess::Change)
+        return page;
+    const FieldRule* rule = FindFieldRule(field);
+    if (!rule || !rule->level)
+        return FieldAccess::Change;
+    return LevelAccess(GetConfigValue(FILETYPE_GLOBAL, rule->level, 0).substr(0, 15),
+                       IdentityRank(GetSessionIdentity(request)));
+}
+
+bool MayStoreField(HttpRequest* request, const char* field)
+{
+    if (GetFieldAccess(request, field) == FieldAccess::Change)
+        return true;
+    log_log(2, 4, "ip:%s %s may not change %s: ignored",
+            request && request->getRemoteAddr() ? request->getRemoteAddr() : "",
+            *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody", field);
+    return false;
+}
+
+// ---- PageWrite -------------------------------------------------------------------
+
+PageWrite::PageWrite(HttpRequest* request, const char* page, int account)
+    : request_(request), page_(page ? page : ""), account_(account)
+{
+    forbidden_ = GetPageAccess(request) != FieldAccess::Change;
+    if (forbidden_)
+        log_log(2, 4, "%s: write refused to %s", page_.c_str(),
+                *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody");
+}
+
+PageWrite::~PageWrite() = default;
+
+void PageWrite::add(FILETYPE type, const char* const* names, int count)
+{
+    for (int i = 0; names && i < count; ++i)
+        add(type, names[i]);
+}
+
+void PageWrite::add(FILETYPE type, const char* name)
+{
+    const char* value = name && request_ && !forbidden_ ? request_->getParameter(name) : nullptr;
+    if (!value || !MayStoreField(request_, name))
+        return;
+    queue(type, name, value, name);
+}
+
+void PageWrite::addAs(FILETYPE type, const char* name, const char* field)
+{
+    const char* value = field && request_ && !forbidden_ ? request_->getParameter(field) : nullptr;
+    if (!value || !MayStoreField(request_, field))
+        return;
+    queue(type, name, value, field);
+}
+
+void PageWrite::addOffered(FILETYPE type, const char* name, TMPL_loop* offered, const char* column)
+{
+    const char* value = name && request_ && !forbidden_ ? request_->getParameter(name) : nullptr;
+    if (value && MayStoreField(request_, name)) {
+        if (LoopOffers(offered, column, value)) {
+            queue(type, name, value, name);
+        } else {
+            typed_[ConfigKey(type, name, account_ < 0 ? 0 : account_)] = value;
+            log_log(2, 4, "%s: %s is not offered", page_.c_str(), name);
+            refuse(name, kMsgChoice);
+        }
+    }
+    TMPL_free_loop(offered);
+}
+
+const char* PageWrite::take(const char* field)
+{
+    const char* value = field && request_ && !forbidden_ ? request_->getParameter(field) : nullptr;
+    if (!value || !MayStoreField(request_, field))
+        return nullptr;
+    typed_[field] = value;
+    if (const char* message = CheckFieldValue(field, value)) {
+        log_log(2, 4, "%s: value of %s refused: %s", page_.c_str(), field, message);
+        refuse(field, message);
+        return nullptr;
+    }
+    return value;
+}
+
+void PageWrite::set(FILETYPE type, const char* name, const char* value, const char* field)
+{
+    if (!name || !value)
+        return;
+    queue(type, name, value, field ? field : name);
+}
+
+void PageWrite::queue(FILETYPE type, const char* name, const char* value, const char* field)
+{
+    const FieldRule* rule = FindFieldRule(field);
+    std::string key = ConfigKey(type, name, account_ < 0 ? 0 : account_);
+    typed_[key] = value;
+    if (const char* message = CheckFieldValue(rule ? rule : FindFieldRule(name), value)) {
+        log_log(2, 4, "%s: value of %s refused: %s", page_.c_str(), field, message);
+        refuse(field, message);
+        return;
+    }
+    Item item;
+    item.name = name;
+    item.key = key;
+    item.type = type;
+    item.value = value;
+    items_.push_back(std::move(item));
+}
+
+void PageWrite::refuse(const char* field, const char* message)
+{
+    errors_.emplace_back(field ? field : "", message ? message : "");
+}
+
+bool PageWrite::save()
+{
+    if (forbidden_)
+        return false;
+    // Ranges across two fields (RTP min and max), with the stored value
+    // standing in for a field that was not posted.
+    for (const Item& item : items_) {
+        const FieldRule* rule = FindFieldRule(item.name.c_str());
+        if (!rule || !rule->atMost)
+            continue;
+        std::string other;
+        bool found = false;
+        for (const Item& candidate : items_) {
+            if (candidate.name == rule->atMost) {
+                other = candidate.value;
+                found = true;
+            }
+        }
+        if (!found)
+            other = GetConfigValue(item.type, rule->atMost, account_ < 0 ? 0 : account_);
+        long long low = 0;
+        long long high = 0;
+        if (ParseWhole(item.value.c_str(), low) && ParseWhole(other.c_str(), high) && low > high)
+            refuse(item.name.c_str(), kMsgOrder);
+    }
+    if (refused())
+        return false;
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const Item& item : items_)
+        values.emplace_back(item.key, item.value);
+    std::vector<int> changed;
+    if (!values.empty() && configParser_SetConfigStrings(values, &changed) < 0) {
+        failed_ = true;
+        log_log(2, 3, "%s: settings not stored", page_.c_str());
+        return false;
+    }
+    for (size_t i = 0; i < items_.size() && i < changed.size(); ++i)
+        items_[i].changed = changed[i] != 0;
+    return true;
+}
+
+bool PageWrite::changed(const char* name) const
+{
+    for (const Item& item : items_) {
+        if (name && item.name == name && item.changed)
+            return true;
+    }
+    return false;
+}
+
+bool PageWrite::anyChanged() const
+{
+    for (const Item& item : items_) {
+        if (item.changed)
+            return true;
+    }
+    return false;
+}
+
+void PageWrite::done(HttpResponse* response)
+{
+    MarkSaved(request_);
+    RedirectToLoad(response, page_.c_str(), account_);
+}
+
+const char* PageWrite::posted(const char* field) const
+{
+    const char* value = field && request_ ? request_->getParameter(field) : nullptr;
+    return value ? value : "";
+}
+
+int PageWrite::beginReshow(HttpResponse* response, HttpRequest*& wrapped)
+{
+    if (forbidden_) {
+        SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
+        response->sendError(403);
+        return 0;
+    }
+    if (failed_ || !refused()) {
+        SetNoticePage(response, false, page_.c_str(), "Error:The settings could not be saved!");
+        response->sendError(500);
+        return 0;
+    }
+    FormOverlay* overlay = new FormOverlay;
+    overlay->errors = errors_;
+    // What the user typed comes back, refused or not; the bridge escapes it
+    // like every value it reads.
+    overlay->values = typed_;
+    gOverlay = overlay;
+    wrapped_ = new ReshowRequest(request_, account_);
+    wrapped = wrapped_;
+    return 1;
+}
+
+void PageWrite::endReshow(HttpResponse* response)
+{
+    delete gOverlay;
+    gOverlay = nullptr;
+    delete static_cast<ReshowRequest*>(wrapped_);
+    wrapped_ = nullptr;
+    response->sendError(400);
+}
+
+const FormOverlay* CurrentFormOverlay()
+{
+    return gOverlay;
+}
+
+const char* TypedFormValue(const char* field)
+{
+    if (!gOverlay || !field)
+        return nullptr;
+    auto typed = gOverlay->values.find(field);
+    return typed == gOverlay->values.end() ? nullptr : typed->second.c_str();
+}
+
+bool LoopOffers(const TMPL_loop* loop, const char* column, const char* value)
+{
+    if (!column || !value)
+        return false;
+    for (int i = 0; i < TMPL_loop_size(loop); ++i) {
+        const char* offered = TMPL_get_var(TMPL_loop_row(loop, i), column);
+        if (offered && strcmp(offered, value) == 0)
+            return true;
+    }
+    return false;
+}
