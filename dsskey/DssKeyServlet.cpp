@@ -1,5 +1,6 @@
 #include "dsskey/DssKeyServlet.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include <vector>
 
+#include "frame/fieldrules.h"
 #include "frame/frame.h"
 #include "platform/etl.h"
 #include "platform/msgids.h"
@@ -95,24 +97,28 @@ std::string Shown(const DssKey& key, int para)
     return text;
 }
 
-// A save answers with a redirect to the page; the page it leads to says
-// "Saved" once.
-constexpr char kSavedFlag[] = "dsskeySaved";
-
-void SetSavedFlag(HttpRequest* request, const char* value)
+// What the identity may do with a key set: the page's own level, the key
+// set's tab and its level item, whichever allows least.
+FieldAccess KeySetAccess(HttpRequest* request, int model)
 {
-    if (HttpSession* session = request->getSession(1))
-        session->setAttribute(kSavedFlag, strdup(value));
+    static const char* const kTabs[] = {"dsskey-memorykey", "dsskey-linekey", "dsskey-programkey",
+                                        "dsskey-extkey"};
+    FieldAccess access = GetPageAccess(request);
+    if (!IsDsskeyModel(model))
+        return access;
+    int rank = IdentityRank(GetSessionIdentity(request));
+    for (const char* level : {kTabs[model], kLevelItems[model]})
+        access = std::max(access, LevelAccess(GetConfigValue(FILETYPE_GLOBAL, level, 0).substr(0, 15), rank));
+    return access;
 }
 
-bool TakeSavedFlag(HttpRequest* request)
+bool MayChange(HttpRequest* request, HttpResponse* response, int model)
 {
-    HttpSession* session = request->getSession(1);
-    const char* flag = session ? session->getAttribute(kSavedFlag) : nullptr;
-    if (!flag || strcmp(flag, "1") != 0)
-        return false;
-    SetSavedFlag(request, "");
-    return true;
+    if (KeySetAccess(request, model) == FieldAccess::Change)
+        return true;
+    log_log(2, 4, "dsskey: %s may not change key set %d\n", GetSessionIdentity(request), model);
+    SetNoticePage(response, false, kPage, "Error:You don't have enough jurisdiction!");
+    return false;
 }
 
 void Refuse(HttpResponse* response, const char* logLine)
@@ -208,6 +214,11 @@ int DssKeyServlet::loadConfig(HttpRequest* request, HttpResponse* response)
     } else if (model != DSSK_PROGRAMKEY) {
         valid = false;  // memory keys have no page on this phone
     }
+    if (valid && KeySetAccess(request, model) == FieldAccess::Hidden) {
+        TMPL_free_varlist(varlist);
+        response->sendError(403);
+        return 0;
+    }
     if (!valid) {
         TMPL_free_varlist(varlist);
         log_log(2, 4, "dsskey load: refused model or page\n");
@@ -232,8 +243,6 @@ int DssKeyServlet::loadConfig(HttpRequest* request, HttpResponse* response)
         varlist = TMPL_add_loop(varlist, "extLoop", DevDataInfo2Loop(display));
     varlist = showItemsByLevel(varlist, request, model);
     varlist = readConfigOperate(FILETYPE_GLOBAL, "AutoBlfListEnable", varlist, 0);
-    if (TakeSavedFlag(request))
-        varlist = TMPL_add_var(varlist, "Saved", "1", 0);
     RenderPage(response, kTemplates[model], varlist);
     unlink(phonePath(kBlfListFile).c_str());
     return 1;
@@ -258,15 +267,17 @@ int DssKeyServlet::writeConfig(HttpRequest* request, HttpResponse* response)
             return 0;
         }
     }
+    if (!MayChange(request, response, model))
+        return 0;
     if (model == DSSK_LINE) {
+        PageWrite write(request, kPage);
+        write.add(FILETYPE_GLOBAL, kLineKeyFields, CountOf(kLineKeyFields));
+        if (!write.save() && (write.refused() || write.failed()))
+            return write.reshow(response, this, &DssKeyServlet::loadConfig);
         const unsigned int kMessages[] = {kChangedPageTips, kChangedKeyLength};
-        for (int i = 0; i < CountOf(kLineKeyFields); ++i) {
-            // Both are switches; anything else posted keeps the setting.
-            const char* value = request->getParameter(kLineKeyFields[i]);
-            if (value && (!strcmp(value, "0") || !strcmp(value, "1")) &&
-                writeConfigOperate(FILETYPE_GLOBAL, kLineKeyFields[i], value, 0) == 1)
+        for (int i = 0; i < CountOf(kLineKeyFields); ++i)
+            if (write.changed(kLineKeyFields[i]))
                 msgBroadpostThreadMsg(kMsgConfigChanged, kMessages[i], 0);
-        }
     }
     DSSK_MODEL_TYPE set = static_cast<DSSK_MODEL_TYPE>(model);
     Key_Display display;
@@ -287,7 +298,7 @@ int DssKeyServlet::writeConfig(HttpRequest* request, HttpResponse* response)
         Refuse(response, "Dsskey model write config data error!\n");
         return 0;
     }
-    SetSavedFlag(request, "1");
+    MarkSaved(request);
     std::string url = "/servlet?p=dsskey&model=" + std::to_string(model) + "&q=load";
     if (pageField)
         url += std::string("&") + pageField + "=" + std::to_string(page);
@@ -310,6 +321,10 @@ int DssKeyServlet::typeChanged(HttpRequest* request, HttpResponse* response)
     int module = 1;
     if (model == DSSK_EXTKEY && !IntParam(request, "extno", 1, 15, module)) {
         log_log(2, 4, "can't get extno\n");
+        return 0;
+    }
+    if (KeySetAccess(request, model) == FieldAccess::Hidden) {
+        log_log(2, 4, "dsskey: key set %d is hidden from %s\n", model, GetSessionIdentity(request));
         return 0;
     }
     DSSK_MODEL_TYPE set = static_cast<DSSK_MODEL_TYPE>(model);
@@ -393,6 +408,8 @@ int DssKeyServlet::ResetDefaultData(HttpRequest* request, HttpResponse* response
     int model = -1;
     if (!IntParam(request, "model", INT_MIN + 1, INT_MAX, model))
         model = -1;
+    if (!MayChange(request, response, model))
+        return 0;
     bool reset = false;
     {
         KeyFileLock lock;
@@ -402,7 +419,7 @@ int DssKeyServlet::ResetDefaultData(HttpRequest* request, HttpResponse* response
         SetNoticePage(response, false, kPage, kWriteError);
         return 0;
     }
-    SetSavedFlag(request, "1");
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=dsskey&model=2&q=load");
     return 1;
 }

@@ -79,6 +79,8 @@ constexpr FieldRule kFieldRules[] = {
     // ---- settings pages ----
 
     // ---- DSS key page ----
+    RuleSwitch("EnablePageTips", "DSSKeyLineKey"),
+    RuleSwitch("DsskeyLength", "DSSKeyLineKey"),
 
     // ---- directory pages ----
 

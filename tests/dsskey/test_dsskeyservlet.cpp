@@ -26,6 +26,16 @@ public:
         return *response;
     }
 
+    FakeResponse& As(const char* identity, const std::string& query,
+                     std::initializer_list<std::pair<std::string, std::string>> form = {})
+    {
+        FakeRequest request("/servlet?p=dsskey&" + query);
+        request.login(identity).setPost(form);
+        response = std::make_unique<FakeResponse>();
+        page.onRequest(&request, response.get());
+        return *response;
+    }
+
     DssKeyServlet page;
     std::unique_ptr<FakeResponse> response;
 };
@@ -87,9 +97,12 @@ TEST_F(DsskeyPage, WriteStoresOnlyKeysOfItsPage)
     Post("q=write", {{"model", "3"}, {"extno", "0"}, {"selType_0", "13"}});
     EXPECT_FALSE(root.exists("/config/data/expkey-1.xml"));
 
+    EXPECT_EQ(Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"DsskeyLength", "<b>"}, {"selType_10", "13"}})
+                  .status, 400);
+    EXPECT_EQ(Xml("linekey.xml", 10, "type"), "0");
     phone.clear();
     FakeResponse& r = Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"EnablePageTips", "1"},
-                                       {"DsskeyLength", "<b>"}, {"selType_10", "13"},
+                                       {"DsskeyLength", "0"}, {"selType_10", "13"},
                                        {"memValue_10", "55"}, {"selLine_10", "1"}, {"selType_1", "13"},
                                        {"selType_11", "49"}, {"selType_30", "13"}});
     EXPECT_EQ(r.redirect, "/servlet?p=dsskey&model=1&q=load&linepage=2");
@@ -97,7 +110,7 @@ TEST_F(DsskeyPage, WriteStoresOnlyKeysOfItsPage)
     EXPECT_EQ(Xml("linekey.xml", 1, "type"), "15");
     EXPECT_EQ(Xml("linekey.xml", 11, "type"), "0");
     EXPECT_EQ(Xml("linekey.xml", 30, "type"), "");
-    EXPECT_EQ(configParser_GetConfigString("EnablePageTips") + configParser_GetConfigString("DsskeyLength"), "1");
+    EXPECT_EQ(configParser_GetConfigString("EnablePageTips"), "1");
     ASSERT_TRUE(phone.waitForCount(4));  // talking question, 91, then the keys' 10 and 2
     EXPECT_EQ(phone.messages()[1].wparam, 91u);
 }
@@ -159,6 +172,20 @@ TEST_F(DsskeyPage, ResetRestoresProgrammableKeys)
     std::remove(root.real("/phone/factory/data/programkey.xml").c_str());
     EXPECT_NE(Post("q=reset", {{"model", "2"}}).var("noticeLabel"), "");
     EXPECT_EQ(root.read("/config/data/programkey.xml"), "kept");
+}
+
+// The key set's tab and level item decide who may see and change it.
+TEST_F(DsskeyPage, AccessLevelsOfTheKeySets)
+{
+    Set("dsskey-programkey", "1:3");
+    Set("DSSKeyExtKey", "3");
+    EXPECT_NE(As("user", "q=reset", {{"model", "2"}}).var("noticeLabel").find("jurisdiction"), std::string::npos);
+    As("user", "q=write", {{"model", "2"}, {"selType_1", "0"}});
+    EXPECT_EQ(Xml("programkey.xml", 1, "type"), "28");
+    EXPECT_EQ(As("user", "q=load&model=2").status, 0);
+    EXPECT_EQ(As("user", "q=load&model=3&extno=1").status, 403);
+    EXPECT_EQ(As("user", "q=typeChanged&model=3&extno=1&keyindex=0&dktype=13").body, "");
+    EXPECT_EQ(As("admin", "q=write", {{"model", "2"}, {"selType_1", "0"}}).redirect, "/servlet?p=dsskey&model=2&q=load");
 }
 
 }  // namespace
