@@ -1,6 +1,6 @@
 #include "host/form.h"
 
-#include <cctype>
+#include "platform/text.h"
 
 namespace {
 
@@ -13,22 +13,6 @@ int hexValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string trim(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return std::string();
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(begin, end - begin + 1);
 }
 
 }  // namespace

@@ -1,28 +1,13 @@
 #include "host/multipart.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "host/form.h"
+#include "platform/text.h"
 
 namespace {
 
 const char kCrlf[] = "\r\n";
-
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string trim(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return std::string();
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "platform/fileutil.h"
 #include "platform/paths.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <climits>
@@ -84,28 +85,11 @@ std::string escape(const std::string& text)
     return out;
 }
 
-std::string trim(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return std::string();
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(begin, end - begin + 1);
-}
-
 void parse(Store& store, const std::string& text)
 {
     store.lines.clear();
     store.index.clear();
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string& line : splitLines(text)) {
         size_t equals = line.find('=');
         std::string key = equals == std::string::npos ? std::string() : trim(line.substr(0, equals));
         if (key.empty() || key[0] == '#') {

@@ -2,6 +2,7 @@
 
 #include "platform/fileutil.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #include <atomic>
 #include <cerrno>
@@ -29,29 +30,14 @@ constexpr int kDefaultPhoneType = 46;
 std::atomic<LogSink> gSink{nullptr};
 std::once_flag gSyslogOpened;
 
-std::string trimmedFirstLine(const std::string& text)
-{
-    std::string line = text.substr(0, text.find('\n'));
-    size_t begin = line.find_first_not_of(" \t\r");
-    if (begin == std::string::npos)
-        return std::string();
-    return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
-}
-
 // The value of `name` in a text of name=value lines; false when unset.
 bool findUserenv(const std::string& text, const std::string& name, std::string& value)
 {
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        if (text.compare(pos, name.size(), name) == 0 && pos + name.size() < end &&
-            text[pos + name.size()] == '=') {
-            value = text.substr(pos + name.size() + 1, end - pos - name.size() - 1);
+    for (const std::string& line : splitLines(text)) {
+        if (line.size() > name.size() && line.compare(0, name.size(), name) == 0 && line[name.size()] == '=') {
+            value = line.substr(name.size() + 1);
             return true;
         }
-        pos = end + 1;
     }
     return false;
 }
@@ -93,13 +79,7 @@ int userenv_set(const char* name, const char* value)
     std::string out;
     std::string prefix = std::string(name) + "=";
     bool replaced = false;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
+    for (std::string line : splitLines(text)) {
         if (line.compare(0, prefix.size(), prefix) == 0) {
             if (replaced)
                 continue;
@@ -118,7 +98,7 @@ int GetPhoneType()
     std::string text;
     if (!readWholeFile(phonePath(kPhoneTypeFile), text))
         return kDefaultPhoneType;
-    std::string number = trimmedFirstLine(text);
+    std::string number = trim(text.substr(0, text.find('\n')), " \t\r");
     char* end = nullptr;
     errno = 0;
     long value = strtol(number.c_str(), &end, 10);
@@ -257,7 +237,7 @@ std::string str_dev_get_hardware_version()
 {
     std::string text;
     if (readWholeFile(phonePath(kHardwareFile), text)) {
-        std::string line = trimmedFirstLine(text);
+        std::string line = trim(text.substr(0, text.find('\n')), " \t\r");
         if (!line.empty())
             return line;
     }

@@ -33,21 +33,6 @@ for file in "$SIM" "$HOST" "$LIBRARY" "$UTRAC"; do
 done
 command -v lighttpd >/dev/null || { echo "demo: lighttpd is not installed; run ./run deps" >&2; exit 1; }
 
-# The firmware side is replaced on every start; the user side (/config,
-# /data, stand-in devices) is only filled in where it is missing.
-install_root() {
-    mkdir -p "$ROOT"/phone/factory "$ROOT"/config/data "$ROOT"/config/system \
-             "$ROOT"/data/userdata "$ROOT"/tmp "$ROOT"/dev
-    rm -rf -- "$ROOT/phone/www"
-    cp -r -- "$HERE/www" "$ROOT/phone/www"
-    cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
-    [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
-    cp -r -n -- "$HERE/factory/seed/." "$ROOT/"
-    # The screen capture tool is firmware too.
-    install -D -m 0755 -- "$UTRAC" "$ROOT/boot/bin/utrac"
-    "$HERE/tools/mkcerts.sh" "$ROOT"
-}
-
 SIM_PID=
 WEB_PID=
 stop_all() {
@@ -62,7 +47,7 @@ stop_all() {
     echo "demo: stopped"
 }
 
-install_root
+"$HERE/tools/install-root.sh" "$ROOT" "$UTRAC"
 CONF="$ROOT/tmp/lighttpd.conf"
 PHONEWEB_HTTPS_PORT=$HTTPS_PORT "$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
 

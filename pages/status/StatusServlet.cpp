@@ -1,5 +1,6 @@
 #include "pages/status/StatusServlet.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -80,20 +81,47 @@ TMPL_varlist* AddIPv6Block(TMPL_varlist* varlist)
     return AddText(varlist, "NetworkIPv6WanSecondaryDNS", netGetWanSecondaryDNSIPv6());
 }
 
-// The phone's answer for one account; a missing phone or no answer in time
-// counts as 0 ("Disabled").
-int AskAccountStatus(HTHREAD phone, int account)
-{
-    if (!phone)
-        return 0;
-    return msgSendMsgToThreadTimeoutEx(phone, kMsgAccountStatus, static_cast<unsigned int>(account),
-                                       0, 0, nullptr, kAccountStatusTimeoutMs);
-}
+// The questions about the accounts share one time-out: the host serves one
+// request at a time, so a phone that does not answer may hold the page (and
+// every other client) for kAccountStatusTimeoutMs at most, not once per
+// account. Once the time is up the remaining accounts show as unknown.
+class AccountQuestions {
+public:
+    AccountQuestions()
+        : phone_(msgGetThreadByName("app_vpPhone")), deadline_(Clock::now() + kBudget)
+    {
+    }
+
+    // The phone's answer for one account; 0 ("Disabled") without a phone, -1
+    // ("Unknown") when the time is up.
+    int ask(int account)
+    {
+        if (!phone_)
+            return 0;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+        if (left <= kSlack)
+            return -1;
+        int status = msgSendMsgToThreadTimeoutEx(phone_, kMsgAccountStatus,
+                                                 static_cast<unsigned int>(account), 0, 0, nullptr,
+                                                 static_cast<int>(left.count()));
+        // No answer in time reads as 0: tell it from a real 0 by the clock
+        // (the bus counts whole milliseconds, so it may give up a little early).
+        return status == 0 && Clock::now() + kSlack >= deadline_ ? -1 : status;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kBudget{kAccountStatusTimeoutMs};
+    static constexpr std::chrono::milliseconds kSlack{20};
+
+    HTHREAD phone_;
+    Clock::time_point deadline_;
+};
 
 TMPL_loop* GetAccountStatusLoop()
 {
     TMPL_loop* loop = nullptr;
-    HTHREAD phone = msgGetThreadByName("app_vpPhone");
+    AccountQuestions questions;
     int count = GetAccountMax();
     for (int account = 0; account < count; ++account) {
         char enabled[8];
@@ -108,7 +136,7 @@ TMPL_loop* GetAccountStatusLoop()
         TMPL_varlist* entry = TMPL_add_var(nullptr, "row", row, "enabled", enabled, "number", number,
                                            0);
         entry = AddText(entry, "host", host);
-        entry = TMPL_add_var(entry, "status", AccountStatusWord(AskAccountStatus(phone, account)), 0);
+        entry = TMPL_add_var(entry, "status", AccountStatusWord(questions.ask(account)), 0);
         loop = TMPL_add_varlist(loop, entry);
     }
     return loop;

@@ -4,23 +4,22 @@
 #include "frame/helpers.h"
 #include "frame/servlet.h"
 #include "platform/configparser.h"
+#include "platform/msgids.h"
 #include "tests/support/buspeer.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
 namespace {
 
-constexpr unsigned int kAskTalking = 0x30007;
-constexpr unsigned int kAccountStatus = 0x30006;
-constexpr unsigned int kMakeCall = 0xA0002;
-constexpr unsigned int kReboot = 0x10101;
-
 TEST(TalkingCheck, NoticeOnlyDuringACall)
 {
     TestRoot root;
+    FakeResponse nobody;  // no phone process: no call
+    EXPECT_FALSE(IsInTalking(&nobody));
+    EXPECT_FALSE(nobody.answered());
     BusPeer phone({"app_vpPhone"});
     ASSERT_TRUE(phone.bound());
-    phone.reply(kAskTalking, 0);
+    phone.reply(kMsgAskTalking, 0);
 
     FakeResponse response;
     EXPECT_TRUE(IsInTalking(&response));
@@ -29,12 +28,12 @@ TEST(TalkingCheck, NoticeOnlyDuringACall)
     ASSERT_EQ(phone.count(), 1u);
     BusMessage asked = phone.messages()[0];
     EXPECT_EQ(asked.kind, "send");
-    EXPECT_EQ(asked.id, kAskTalking);
+    EXPECT_EQ(asked.id, kMsgAskTalking);
     EXPECT_EQ(asked.wparam, 0u);
     EXPECT_EQ(asked.lparam, 1);
 
     // An idle phone answers 1: nothing is shown.
-    phone.reply(kAskTalking, 1);
+    phone.reply(kMsgAskTalking, 1);
     FakeResponse idle;
     EXPECT_FALSE(IsInTalking(&idle));
     EXPECT_FALSE(idle.answered());
@@ -49,7 +48,7 @@ TEST(MakeCall, PostCarriesTheNumberAndItsEnd)
     ASSERT_TRUE(phone.waitForCount(1));
     BusMessage call = phone.messages()[0];
     EXPECT_EQ(call.kind, "post");
-    EXPECT_EQ(call.id, kMakeCall);
+    EXPECT_EQ(call.id, kMsgMakeCall);
     EXPECT_EQ(call.wparam, 101u);
     EXPECT_EQ(call.lparam, 0);
     EXPECT_EQ(call.data, std::string("1234", 5));
@@ -60,9 +59,9 @@ TEST(MakeCall, WaitingGivesThePhonesAnswer)
     TestRoot root;
     BusPeer phone({"app_vpPhone"});
     ASSERT_TRUE(phone.bound());
-    phone.reply(kMakeCall, 3);
+    phone.reply(kMsgMakeCall, 3);
     EXPECT_EQ(sendMakeCallMsg(1101, 0, "5", true), 1);
-    phone.reply(kMakeCall, 0);
+    phone.reply(kMsgMakeCall, 0);
     EXPECT_EQ(sendMakeCallMsg(1101, 0, "5", true), 0);
     EXPECT_EQ(phone.messages()[0].kind, "send");
     EXPECT_EQ(sendMakeCallMsg(1101, 0, nullptr, false), 0);
@@ -82,7 +81,7 @@ TEST(Reboot, NegativeModeBecomesTwo)
     sysReboot(-1);
     sysReboot(1);
     ASSERT_TRUE(phone.waitForCount(2));
-    EXPECT_EQ(phone.messages()[0].id, kReboot);
+    EXPECT_EQ(phone.messages()[0].id, kMsgReboot);
     EXPECT_EQ(phone.messages()[0].wparam, 2u);
     EXPECT_EQ(phone.messages()[1].wparam, 1u);
 }
@@ -104,7 +103,7 @@ TEST(AccountID, FirstRegisteredAccountWithThatAddress)
     ASSERT_TRUE(phone.bound());
     // Account 0 is not registered; 1 and 2 are.
     phone.setHandler([](const BusMessage& m) -> std::optional<int> {
-        return m.id == kAccountStatus && m.wparam > 0 ? 2 : 0;
+        return m.id == kMsgAccountStatus && m.wparam > 0 ? 2 : 0;
     });
     EXPECT_EQ(GetAccountID("100@pbx.example"), 1);
     EXPECT_EQ(GetAccountID("100@other.example"), -1);

@@ -73,9 +73,7 @@ TEST(AccountStatus, Words)
     const struct {
         int status;
         const char* word;
-    } kCases[] = {{0, "Disabled"},     {1, "Registering"},     {2, "Registered"},
-                  {3, "Register Failed"}, {4, "Unregistered"}, {5, "Registered"},
-                  {6, "Inexistence"},  {7, "Unknown"},         {-1, "Unknown"}};
+    } kCases[] = {{0, "Disabled"}, {5, "Registered"}, {6, "Inexistence"}, {7, "Unknown"}, {-1, "Unknown"}};
     for (const auto& c : kCases) {
         char word[kStatusWordSize];
         MapAccountStatusToString(word, c.status);

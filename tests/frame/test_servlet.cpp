@@ -146,14 +146,6 @@ TEST(Redirect, LoadUrlWithAndWithoutAccount)
     EXPECT_EQ(account.redirect, "/servlet?p=account-adv&q=load&acc=0");
 }
 
-TEST(TalkingCheck, NoPhoneProcessIsNoCall)
-{
-    TestRoot root;
-    FakeResponse response;
-    EXPECT_FALSE(IsInTalking(&response));
-    EXPECT_FALSE(response.answered());
-}
-
 // ---- Template variables ------------------------------------------------------------
 
 TEST(ShowLevel, PageVariables)
@@ -202,8 +194,7 @@ TEST(DevSeries, Table)
     const struct {
         int type;
         const char* series;
-    } kCases[] = {{46, "CP_M7X_TYPE"}, {48, "CP_M7X_TYPE"}, {19, "63_series"}, {21, "63_series"},
-                  {41, "57_series"},   {42, "57_series"},   {28, ""},          {0, ""}};
+    } kCases[] = {{48, "CP_M7X_TYPE"}, {21, "63_series"}, {42, "57_series"}, {28, ""}, {0, ""}};
     for (const auto& c : kCases) {
         char series[kDevSeriesSize] = "junk";
         GetDevSeries(c.type, series);

@@ -21,6 +21,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/msgbus.h"
+#include "platform/text.h"
+
 namespace fs = std::filesystem;
 
 const char* const kTestPages[][2] = {
@@ -65,18 +68,13 @@ size_t collectBody(char* data, size_t size, size_t count, void* user)
 
 size_t collectHeader(char* data, size_t size, size_t count, void* user)
 {
-    std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
+    std::string line = trim(std::string(data, size * count), "\r\n");
     size_t colon = line.find(':');
     auto* answer = static_cast<HttpAnswer*>(user);
     if (line.rfind("HTTP/", 0) == 0)
         answer->headers.clear();  // a new answer (after 100 Continue)
     else if (colon != std::string::npos)
-        answer->headers.emplace_back(line.substr(0, colon),
-                                     line.substr(line.find_first_not_of(' ', colon + 1) == std::string::npos
-                                                     ? line.size()
-                                                     : line.find_first_not_of(' ', colon + 1)));
+        answer->headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1), " "));
     return size * count;
 }
 
@@ -177,17 +175,12 @@ HttpAnswer HttpClient::postMultipart(const std::string& path, const std::vector<
 HttpAnswer HttpClient::postRaw(const std::string& path, const std::string& contentType,
                                const std::string& body)
 {
-    std::string type = "Content-Type: " + contentType;
-    struct curl_slist* headers = nullptr;
-    HttpAnswer answer = perform(path, [&] {
-        CURL* curl = static_cast<CURL*>(curl_);
-        headers = curl_slist_append(curl_slist_append(nullptr, "Expect:"), type.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    size_t at = 0;
+    return postStream(path, contentType, body.size(), [&](char* buffer, size_t n) {
+        size_t count = body.copy(buffer, n, at);
+        at += count;
+        return count;
     });
-    curl_slist_free_all(headers);
-    return answer;
 }
 
 HttpAnswer HttpClient::postStream(const std::string& path, const std::string& contentType,
@@ -315,12 +308,6 @@ void terminate(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-void copyTree(const fs::path& from, const fs::path& to)
-{
-    fs::create_directories(to);
-    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
-
 }  // namespace
 
 const char* Stack::hostBinary() { return PHONEWEB_HOST_BINARY; }
@@ -330,31 +317,14 @@ const char* Stack::phonesimBinary() { return PHONEWEB_PHONESIM; }
 
 void Stack::installRoot(TestRoot& root)
 {
-    // Kept in step with the demo's root: the firmware side under /phone,
-    // the user side seeded where the phone keeps it.
-    const fs::path source = PHONEWEB_SOURCE_DIR;
-    for (const char* folder : {"/phone/factory", "/config/data", "/config/system", "/data/userdata",
-                               "/tmp", "/dev"})
-        fs::create_directories(root.real(folder));
-    if (fs::exists(source / "www"))
-        copyTree(source / "www", root.real("/phone/www"));
-    fs::create_directories(root.real("/phone/www/htdocs"));
-    fs::create_directories(root.real("/phone/www/WEB-INFO/template"));
-    for (const char* file : {"config.cfg", "htpasswd"}) {
-        if (fs::exists(source / "factory" / file))
-            fs::copy_file(source / "factory" / file, root.real("/phone/factory/") + file,
-                          fs::copy_options::overwrite_existing);
-    }
-    if (fs::exists(source / "factory" / "htpasswd"))
-        fs::copy_file(source / "factory" / "htpasswd", root.real("/config/data/htpasswd"),
-                      fs::copy_options::overwrite_existing);
-    if (fs::exists(source / "factory" / "seed"))
-        copyTree(source / "factory" / "seed", root.path());
-    const std::string utrac = PHONEWEB_UTRAC;
-    if (!utrac.empty() && fs::exists(utrac)) {
-        fs::create_directories(root.real("/boot/bin"));
-        fs::copy_file(utrac, root.real("/boot/bin/utrac"), fs::copy_options::overwrite_existing);
-    }
+    const std::string script = std::string(PHONEWEB_SOURCE_DIR) + "/tools/install-root.sh";
+    const std::string log = root.path() + "/harness/install-root.log";
+    fs::create_directories(root.path() + "/harness");
+    pid_t pid = spawn({script, root.path(), PHONEWEB_UTRAC}, log);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("install-root.sh failed: " + readFile(log));
 }
 
 Stack::Stack() : Stack(Options()) {}
@@ -521,3 +491,44 @@ std::vector<std::string> Stack::busLog()
 }
 
 std::string Stack::serverLog() const { return readFile(harnessDir_ + "/server.log"); }
+
+// ----------------------------------------------------------------- fixture
+
+Stack::Options PhoneStackTest::realPages(std::function<void(TestRoot&)> prepare)
+{
+    Stack::Options options;
+    options.testPages = false;
+    options.prepare = std::move(prepare);
+    return options;
+}
+
+void PhoneStackTest::TearDown()
+{
+    if (HasFailure())
+        fprintf(stderr, "---- server log ----\n%s\n", stack.serverLog().c_str());
+}
+
+HttpAnswer PhoneStackTest::login(const std::string& user, const std::string& password,
+                                 const std::string& extra)
+{
+    return http.postForm("/servlet?p=login&q=login", "username=" + user + "&pwd=" + password + extra);
+}
+
+std::vector<std::string> PhoneStackTest::phoneLines()
+{
+    constexpr unsigned int kSentinel = 0x7FFF;
+    msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kSentinel, 0, 0);
+    const std::string sentinel = "\"id\":" + std::to_string(kSentinel) + ",";
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        std::vector<std::string> phone;
+        for (const std::string& line : stack.busLog()) {
+            if (line.find(sentinel) != std::string::npos)
+                return phone;
+            if (line.find("\"to\":\"app_vpPhone\"") != std::string::npos)
+                phone.push_back(line);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ADD_FAILURE() << "the sentinel never reached phonesim";
+    return {};
+}

@@ -3,6 +3,8 @@
 // port of 127.0.0.1, and an HTTP client with a cookie jar.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -107,10 +109,8 @@ public:
     // lighttpd's and the host's standard error so far.
     std::string serverLog() const;
 
-    // Copies www/ and factory/ of the source tree into a root the way the
-    // demo does (templates and static files under /phone/www, factory
-    // defaults, password file, seed data) and the screen capture stand-in
-    // "/boot/bin/utrac" when it is built.
+    // Lays out the root with tools/install-root.sh, as the demo and the
+    // benchmarks do, with the screen capture stand-in when it is built.
     static void installRoot(TestRoot& root);
 
     // Paths of the built programs, fixed at build time.
@@ -135,3 +135,25 @@ private:
 
 // The factories of the test page library, as the host's --page options use them.
 extern const char* const kTestPages[][2];
+
+// A test on the real page library with phonesim: the server log is printed
+// when the test fails.
+class PhoneStackTest : public ::testing::Test {
+protected:
+    // The real pages; prepare (when given) runs on the installed root.
+    static Stack::Options realPages(std::function<void(TestRoot&)> prepare = nullptr);
+
+    PhoneStackTest() : PhoneStackTest(realPages()) {}
+    explicit PhoneStackTest(Stack::Options options) : stack(std::move(options)) {}
+    void TearDown() override;
+
+    // Posts the login form.
+    HttpAnswer login(const std::string& user = "admin", const std::string& password = "admin",
+                     const std::string& extra = "&jumpto=status");
+    // The bus log lines to "app_vpPhone" of everything sent before now (a
+    // sentinel posted now arrives after them).
+    std::vector<std::string> phoneLines();
+
+    Stack stack;
+    HttpClient http = stack.client();
+};

@@ -12,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "tests/integration/harness.h"
 
 namespace fs = std::filesystem;
@@ -22,16 +23,10 @@ namespace {
 std::map<std::string, std::string> lines(const std::string& body)
 {
     std::map<std::string, std::string> out;
-    size_t pos = 0;
-    while (pos < body.size()) {
-        size_t end = body.find('\n', pos);
-        if (end == std::string::npos)
-            end = body.size();
-        std::string line = body.substr(pos, end - pos);
+    for (const std::string& line : splitLines(body)) {
         size_t eq = line.find('=');
         if (eq != std::string::npos)
             out[line.substr(0, eq)] = line.substr(eq + 1);
-        pos = end + 1;
     }
     return out;
 }
@@ -63,16 +58,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Host, UnknownPagesAnswer404)
-{
-    for (const char* path : {"/servlet?p=no-such-page&q=load", "/servlet?p=status&q=load", "/servlet?q=load",
-                             "/servlet"}) {
-        HttpAnswer answer = http.get(path);
-        EXPECT_EQ(answer.status, 404) << path << " " << answer.error;
-        EXPECT_NE(answer.body.find("404 Not Found"), std::string::npos);
-    }
-}
-
 TEST_F(Host, StaticFilesComeFromTheDocumentRoot)
 {
     stack.root().write("/phone/www/htdocs/hello.txt", "static text\n");
@@ -81,30 +66,20 @@ TEST_F(Host, StaticFilesComeFromTheDocumentRoot)
     EXPECT_EQ(answer.body, "static text\n");
 }
 
+// What lighttpd hands the host (query, body, address) reaches the page.
 TEST_F(Host, ParametersFromQueryFormAndMultipart)
 {
-    HttpAnswer query = http.get("/servlet?p=echo&show=a,b,none&a=1&a=x%20y&b=%2B+");
-    ASSERT_EQ(query.status, 200) << query.error;
-    auto got = lines(query.body);
+    auto got = lines(http.get("/servlet?p=echo&show=a,none&a=1&a=x%20y").body);
     EXPECT_EQ(got["a"], "1|x y");
-    EXPECT_EQ(got["b"], "+ ");
     EXPECT_EQ(got["none"], "(null)");
-    EXPECT_EQ(got["url"], "/servlet?p=echo&show=a,b,none&a=1&a=x%20y&b=%2B+");
+    EXPECT_EQ(got["url"], "/servlet?p=echo&show=a,none&a=1&a=x%20y");
     EXPECT_EQ(got["remote"], "127.0.0.1");
-
-    HttpAnswer form = http.postForm("/servlet?p=echo&show=a,c&a=q", "a=f1&c=%3C%26%3E&a=f2");
-    got = lines(form.body);
-    EXPECT_EQ(got["a"], "q|f1|f2");
-    EXPECT_EQ(got["c"], "<&>");
-
-    HttpAnswer multi = http.postMultipart("/servlet?p=echo&show=t,u",
-                                          {{"t", "text one", ""}, {"u", "ü\r\nline", ""}, {"t", "two", ""}});
-    got = lines(multi.body);
-    EXPECT_EQ(got["t"], "text one|two");
-    EXPECT_EQ(multi.body.find("u=ü\r\nline\n") != std::string::npos, true) << multi.body;
+    EXPECT_EQ(lines(http.postForm("/servlet?p=echo&show=a&a=q", "a=f1&a=f2").body)["a"], "q|f1|f2");
+    got = lines(http.postMultipart("/servlet?p=echo&show=t", {{"t", "one", ""}, {"t", "two", ""}}).body);
+    EXPECT_EQ(got["t"], "one|two");
 }
 
-TEST_F(Host, UploadLandsUnderThePatternAndVanishesUnclaimed)
+TEST_F(Host, UploadReachesTheDiskWholeAndVanishesUnclaimed)
 {
     std::string content(200000, 'u');
     HttpAnswer answer = http.postMultipart("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX",
@@ -123,7 +98,7 @@ TEST_F(Host, UploadLandsUnderThePatternAndVanishesUnclaimed)
     EXPECT_EQ(entries(stack.root().real("/tmp/up")), 1u);
 }
 
-TEST_F(Host, TruncatedMultipartIs400AndLeavesNoFile)
+TEST_F(Host, TruncatedMultipartLeavesNoFile)
 {
     std::string body =
         "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.bin\"\r\n\r\n" +
@@ -132,14 +107,6 @@ TEST_F(Host, TruncatedMultipartIs400AndLeavesNoFile)
         http.postRaw("/servlet?p=upload&pattern=/tmp/up/f_XXXXXX", "multipart/form-data; boundary=B", body);
     EXPECT_EQ(answer.status, 400) << answer.body;
     EXPECT_EQ(entries(stack.root().real("/tmp/up")), 0u);
-    EXPECT_EQ(http.get("/servlet?p=echo&show=a&a=1").status, 200);
-}
-
-TEST_F(Host, OversizedFormBodyIs400)
-{
-    std::string body = "a=" + std::string((1 << 20) + 10, 'x');
-    EXPECT_EQ(http.postForm("/servlet?p=echo&show=a", body).status, 400);
-    EXPECT_EQ(http.get("/servlet?p=echo&show=a&a=1").status, 200);
 }
 
 // The body streams through: the host's memory stays flat while 100 MiB pass.
@@ -235,84 +202,23 @@ TEST(HostStack, StalledUploadEndsAndTheNextRequestIsServed)
     close(fd);
 }
 
-TEST_F(Host, SessionCookieFlags)
+// The session cookie as it travels: its flags, a new id at renewal, and
+// the browser told to forget it at the end.
+TEST_F(Host, SessionCookieOnTheWire)
 {
-    HttpAnswer answer = http.get("/servlet?p=session&q=set&user=admin");
-    ASSERT_EQ(answer.status, 200);
+    HttpAnswer answer = http.get("/servlet?p=session&q=set&user=user");
     std::string cookie = answer.header("Set-Cookie");
     EXPECT_EQ(cookie.rfind("sessionid=", 0), 0u) << cookie;
     for (const char* flag : {"; Path=/", "; HttpOnly", "; SameSite=Strict"})
         EXPECT_NE(cookie.find(flag), std::string::npos) << flag;
-    EXPECT_EQ(http.cookie("sessionid").size(), 32u);
-    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "admin");
-
-    HttpClient other = stack.client();  // another browser has no session
-    EXPECT_EQ(lines(other.get("/servlet?p=session&q=get").body)["user"], "(null)");
-}
-
-TEST_F(Host, SessionTimeoutFromSetMaxInactiveInterval)
-{
-    http.get("/servlet?p=session&q=set&user=admin");
-    http.get("/servlet?p=session&q=timeout&seconds=1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
-    EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "(null)");
-}
-
-TEST_F(Host, InvalidateAndRenew)
-{
-    http.get("/servlet?p=session&q=set&user=user");
     std::string first = http.cookie("sessionid");
+    EXPECT_EQ(first.size(), 32u);
     EXPECT_EQ(lines(http.get("/servlet?p=session&q=renew&user=admin").body)["user"], "admin");
-    std::string second = http.cookie("sessionid");
-    EXPECT_NE(first, second);
-    EXPECT_EQ(second.size(), 32u);
+    EXPECT_NE(http.cookie("sessionid"), first);
     EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "admin");
+    EXPECT_EQ(lines(stack.client().get("/servlet?p=session&q=get").body)["user"], "(null)");
 
     HttpAnswer ended = http.get("/servlet?p=session&q=invalidate");
     EXPECT_NE(ended.header("Set-Cookie").find("Max-Age=0"), std::string::npos);
     EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "(null)");
-}
-
-TEST_F(Host, RenderRedirectAndErrors)
-{
-    stack.root().write("/phone/www/WEB-INFO/template/hello.htm",
-                       "<p><TMPL_VAR NAME=greeting></p><script src=\"/language/<TMPL_VAR NAME=LANGUAGE>.js\"></script>");
-    HttpAnswer page = http.get("/servlet?p=render&t=hello.htm&greeting=hi&lang=English");
-    EXPECT_EQ(page.status, 200);
-    EXPECT_EQ(page.body, "<p>hi</p><script src=\"/language/English.js\"></script>");
-    EXPECT_EQ(http.get("/servlet?p=render&t=missing.htm").status, 500);
-
-    HttpAnswer redirect = http.get("/servlet?p=answer&q=redirect");
-    EXPECT_EQ(redirect.status, 302);
-    EXPECT_EQ(redirect.header("Location"), "/servlet?p=status&q=load");
-
-    HttpAnswer denied = http.get("/servlet?p=answer&q=error&code=401");
-    EXPECT_EQ(denied.status, 401);
-    HttpAnswer empty = http.get("/servlet?p=answer&q=nothing");
-    EXPECT_EQ(empty.status, 200);
-    EXPECT_EQ(empty.body, "");
-}
-
-TEST(HostStack, StopsEverythingItStarted)
-{
-    pid_t host;
-    {
-        Stack stack;
-        HttpClient http = stack.client();
-        ASSERT_EQ(http.get("/servlet?p=echo").status, 200);
-        host = stack.hostPid();
-        ASSERT_GT(host, 0);
-    }
-    EXPECT_FALSE(Stack::running(host)) << "the host outlived the stack";
-}
-
-TEST(HostStack, RealPageLibraryLoads)
-{
-    Stack::Options options;
-    options.testPages = false;
-    Stack stack(options);
-    HttpClient http = stack.client();
-    HttpAnswer answer = http.get("/servlet?p=no-such-page&q=load");
-    EXPECT_NE(answer.status, 0) << answer.error;
-    EXPECT_LT(answer.status, 500) << stack.serverLog();
 }

@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/system.h"
 #include "tests/integration/harness.h"
 #include "tests/support/archives.h"
 #include "tests/support/certs.h"
@@ -47,10 +46,7 @@ protected:
         Stack::Options options;
         options.testPages = false;
         options.https = true;
-        options.prepare = [](TestRoot& root) {
-            RunCommand({std::string(PHONEWEB_SOURCE_DIR) + "/tools/mkcerts.sh", root.path()});
-            root.write("/config/openvpn/vpn.cnf", "old");
-        };
+        options.prepare = [](TestRoot& root) { root.write("/config/openvpn/vpn.cnf", "old"); };
         return options;
     }
 

@@ -5,6 +5,7 @@
 #include "platform/configparser.h"
 #include "platform/msgbus.h"
 #include "tests/support/buspeer.h"
+#include "tests/support/phone.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
@@ -21,18 +22,10 @@ namespace {
 
 const char kUserStore[] = "/config/system/config.cfg";
 const char kClient[] = "10.0.0.9";
-constexpr unsigned int kSentinel = 0x7FFF;
 
-// One test's phone: a root with the given settings and app_vpPhone served.
-struct Phone {
-    explicit Phone(const std::string& settings = "AURILimitIP=any\n")
-    {
-        root.write(kUserStore, settings);
-        root.write("/tmp/.keep", "");
-        peer = std::make_unique<BusPeer>(std::vector<std::string>{"app_vpPhone"});
-    }
-
-    // Runs one command from kClient; query is the text after "/servlet?".
+// Runs one command from kClient; query is the text after "/servlet?".
+struct CommandPhone : Phone {
+    using Phone::Phone;
     int run(const std::string& query, FakeResponse& response)
     {
         FakeRequest request("/servlet?" + query);
@@ -41,26 +34,6 @@ struct Phone {
         getURIType(query.c_str(), type);
         return proccessActionURI(&request, &response, type, query.c_str());
     }
-
-    // Every message the phone got, once a sentinel posted after the command
-    // has arrived (the bus keeps one sender's order).
-    std::vector<BusMessage> received()
-    {
-        msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kSentinel, 0, 0);
-        for (size_t expected = 1; expected <= 16; ++expected) {
-            EXPECT_TRUE(peer->waitForCount(expected));
-            std::vector<BusMessage> all = peer->messages();
-            if (all.size() >= expected && all[expected - 1].id == kSentinel) {
-                all.resize(expected - 1);
-                peer->clear();
-                return all;
-            }
-        }
-        return peer->messages();
-    }
-
-    TestRoot root;
-    std::unique_ptr<BusPeer> peer;
 };
 
 // The data of a text message: the text and its terminating zero.
@@ -85,7 +58,7 @@ TEST(ActionUriCommand, RefusalsReachNothing)
         {"no type", "AURILimitIP=any\n", "", 404},
     };
     for (const Case& c : cases) {
-        Phone phone(c.settings);
+        CommandPhone phone(c.settings);
         ASSERT_TRUE(phone.peer->bound());
         FakeRequest request("/servlet?key=OK");
         request.setRemoteAddr(kClient);
@@ -122,7 +95,7 @@ TEST(ActionUriCommand, TextsHandedToThePhone)
          "forward=1&a=1&b=2&c=3&d=4&e=5&f=6&g=7&h=8&i=9&RIP=10.0.0.9"},
     };
     for (const Case& c : cases) {
-        Phone phone(std::string("AURILimitIP=10.0.0.*\n") + c.settings);
+        CommandPhone phone(std::string("AURILimitIP=10.0.0.*\n") + c.settings);
         FakeResponse response;
         EXPECT_EQ(phone.run(c.query, response), 1) << c.query;
         EXPECT_EQ(response.status, 0) << c.query;
@@ -150,7 +123,7 @@ TEST(ActionUriCommand, OverlongCommandsAreRefusedWhole)
         {"redirectcall=1&x=" + std::string(kActionItemMax, '1'), 0, 400},
     };
     for (const Case& c : cases) {
-        Phone phone;
+        CommandPhone phone;
         FakeResponse response;
         EXPECT_EQ(phone.run(c.query, response), c.result) << c.query.size();
         EXPECT_EQ(response.status, c.status) << c.query.size();
@@ -188,7 +161,7 @@ TEST(ActionUriCommand, ProvisioningServer)
         {"Servers=x&UserName=u&Password=pw", 0, "oldurl", "olduser", "old"},
     };
     for (const Case& c : cases) {
-        Phone phone("AURILimitIP=any\nAutoProvisionServerURL=oldurl\nAutoProvisionUser=olduser\n"
+        CommandPhone phone("AURILimitIP=any\nAutoProvisionServerURL=oldurl\nAutoProvisionUser=olduser\n"
                     "AutoProvisionPassword=old\n");
         FakeResponse response;
         EXPECT_EQ(phone.run(c.query, response), c.result) << c.query;
@@ -206,7 +179,7 @@ TEST(ActionUriCommand, ProvisioningServer)
 
 TEST(ActionUriCommand, ProvisioningStoreFailureIsNoSuccess)
 {
-    Phone phone;
+    CommandPhone phone;
     configParser_FailNextWrites(-1);
     FakeResponse response;
     EXPECT_EQ(phone.run("Server=http://p/&UserName=u&Password=pw", response), 0);
@@ -218,7 +191,7 @@ TEST(ActionUriCommand, ProvisioningStoreFailureIsNoSuccess)
 
 TEST(ActionUriCommand, ProvisioningPasswordIsNeverLogged)
 {
-    Phone phone("AURILimitIP=any\nServerLogLevel=6\n");
+    CommandPhone phone("AURILimitIP=any\nServerLogLevel=6\n");
     LogCapture log;
     FakeResponse response;
     EXPECT_EQ(phone.run("Server=http://p/&UserName=u&Password=TopSecret42", response), 1);
@@ -228,7 +201,7 @@ TEST(ActionUriCommand, ProvisioningPasswordIsNeverLogged)
 
 TEST(ActionUriCommand, PhonecfgDownload)
 {
-    Phone phone;
+    CommandPhone phone;
     phone.peer->setHandler([&](const BusMessage& message) -> std::optional<int> {
         if (message.id != 0x3001F)
             return 0;
@@ -262,7 +235,7 @@ TEST(ActionUriCommand, PhonecfgFailuresAnswerNoFile)
         {"ready but no file", 1, false},
     };
     for (const Case& c : cases) {
-        Phone phone;
+        CommandPhone phone;
         phone.peer->setHandler([&](const BusMessage&) -> std::optional<int> {
             if (c.writesFile)
                 phone.root.write("/tmp/phonecfg.ini", "stale");
@@ -287,7 +260,7 @@ protected:
         chmod(phone.root.real("/boot/bin/utrac").c_str(), 0755);
     }
 
-    Phone phone;
+    CommandPhone phone;
 };
 
 TEST_F(Screenshot, InlineAndDownload)

@@ -2,6 +2,7 @@
 
 #include "platform/msgbus.h"
 #include "tests/support/buspeer.h"
+#include "tests/support/phone.h"
 #include "tests/support/fakes.h"
 #include "tests/support/testroot.h"
 
@@ -18,7 +19,6 @@ namespace {
 const char kUserStore[] = "/config/system/config.cfg";
 const char kPushFile[] = "/tmp/XmlBrowserFile.xml";
 const char kCstaFile[] = "/tmp/CSTAResponseXml.xml";
-constexpr unsigned int kSentinel = 0x7FFF;
 
 // A request whose body arrives in small pieces, counting what was asked.
 class StreamedRequest : public FakeRequest {
@@ -38,33 +38,6 @@ private:
     int piece_;
 };
 
-struct Phone {
-    explicit Phone(const std::string& settings)
-    {
-        root.write(kUserStore, settings);
-        root.write("/tmp/.keep", "");
-        peer = std::make_unique<BusPeer>(std::vector<std::string>{"app_vpPhone"});
-    }
-
-    // Every message the phone got before a sentinel posted now.
-    std::vector<BusMessage> received()
-    {
-        msgPostMsgToThread(msgGetThreadByName("app_vpPhone"), kSentinel, 0, 0);
-        for (size_t expected = 1; expected <= 16; ++expected) {
-            EXPECT_TRUE(peer->waitForCount(expected));
-            std::vector<BusMessage> all = peer->messages();
-            if (all[expected - 1].id == kSentinel) {
-                all.resize(expected - 1);
-                peer->clear();
-                return all;
-            }
-        }
-        return peer->messages();
-    }
-
-    TestRoot root;
-    std::unique_ptr<BusPeer> peer;
-};
 
 int Push(const std::string& from, const std::string& body, FakeResponse* response = nullptr)
 {
