@@ -1,11 +1,12 @@
 #include "dsskey/DssKeyServlet.h"
 
+#include <pugixml.hpp>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
-
 #include <vector>
 
 #include "frame/fieldrules.h"
@@ -354,9 +355,10 @@ int DssKeyServlet::typeChanged(HttpRequest* request, HttpResponse* response)
              key.attr[DSSK_PARA_EXT].enabled ? 1 : 0);
     // The stored PIN stays masked even when the key is turned into another
     // function that shares its attribute.
-    DssKey stored;
-    stored.keyIndex = keyIndex;
-    bool pin = model_->GetDsskey(&stored, set, module, false) && stored.dktype == DT_MEETME;
+    pugi::xml_document unused;
+    pugi::xml_node item;
+    bool pin = static_cast<Dsskey_M7X_Model*>(model_)->GetXmlDataNode(set, keyIndex, unused, item, module) &&
+               item.attribute("type").as_int() == DT_MEETME;
     std::string ext = key.attr[DSSK_PARA_EXT].value;
     if ((pin || key.dktype == DT_MEETME) && !ext.empty())
         ext = kSecretMask;
