@@ -122,6 +122,20 @@ bool MayChange(HttpRequest* request, HttpResponse* response, int model)
     return false;
 }
 
+// The longest key text the page takes, as its fields say (maxlength).
+constexpr size_t kKeyTextMax = 99;
+
+// Why a posted key text is refused; null when it is fine.
+const char* KeyTextProblem(const std::string& text)
+{
+    if (text.size() > kKeyTextMax)
+        return "The value is too long.";
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return "Line breaks and control characters are not allowed.";
+    return nullptr;
+}
+
 void Refuse(HttpResponse* response, const char* logLine)
 {
     log_log(2, 4, "%s", logLine);
@@ -270,24 +284,32 @@ int DssKeyServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     }
     if (!MayChange(request, response, model))
         return 0;
-    if (model == DSSK_LINE) {
-        PageWrite write(request, kPage);
-        write.add(FILETYPE_GLOBAL, kLineKeyFields, CountOf(kLineKeyFields));
-        if (!write.save() && (write.refused() || write.failed()))
-            return write.reshow(response, this, &DssKeyServlet::loadConfig);
-        const unsigned int kMessages[] = {kChangedPageTips, kChangedKeyLength};
-        for (int i = 0; i < CountOf(kLineKeyFields); ++i)
-            if (write.changed(kLineKeyFields[i]))
-                msgBroadpostThreadMsg(kMsgConfigChanged, kMessages[i], 0);
-    }
     DSSK_MODEL_TYPE set = static_cast<DSSK_MODEL_TYPE>(model);
     Key_Display display;
     model_->GetKeyIndexList(&display, set, page);
     ZRList<DssKey> keys;
+    PageWrite write(request, kPage);
+    if (PageData2ConfigData(request, &keys, &display)) {
+        // The key files and their INI mirror hold the same one-line texts.
+        for (const DssKey& key : keys) {
+            for (int p = 0; p < kDsskParaCount; ++p) {
+                if (const char* problem = KeyTextProblem(key.attr[p].value))
+                    write.refuse(FieldName(kParaVars[p].field, key.keyIndex).c_str(), problem);
+            }
+        }
+    }
+    if (model == DSSK_LINE)
+        write.add(FILETYPE_GLOBAL, kLineKeyFields, CountOf(kLineKeyFields));
+    if (write.refused() || (!write.save() && write.failed()))
+        return write.reshow(response, this, &DssKeyServlet::loadConfig);
+    const unsigned int kMessages[] = {kChangedPageTips, kChangedKeyLength};
+    for (int i = 0; model == DSSK_LINE && i < CountOf(kLineKeyFields); ++i)
+        if (write.changed(kLineKeyFields[i]))
+            msgBroadpostThreadMsg(kMsgConfigChanged, kMessages[i], 0);
     bool stored = false;
     {
         KeyFileLock lock;
-        if (lock.locked() && PageData2ConfigData(request, &keys, &display)) {
+        if (lock.locked() && display.displayMode != 0) {
             // Only the functions this key set offers reach the files.
             for (DssKey& key : keys)
                 if (!model_->CheckSupportDKtype(set, static_cast<DssKey_Type>(key.dktype)))

@@ -100,6 +100,10 @@ TEST_F(DsskeyPage, WriteStoresOnlyKeysOfItsPage)
     EXPECT_EQ(Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"DsskeyLength", "<b>"}, {"selType_10", "13"}})
                   .status, 400);
     EXPECT_EQ(Xml("linekey.xml", 10, "type"), "0");
+    for (const std::string& label : {std::string("a\nb"), std::string(100, 'x')})
+        EXPECT_EQ(Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"selType_10", "13"}, {"memLabel_10", label}})
+                      .status, 400);
+    EXPECT_EQ(Xml("linekey.xml", 10, "type"), "0");
     phone.clear();
     FakeResponse& r = Post("q=write", {{"model", "1"}, {"linepage", "2"}, {"EnablePageTips", "1"},
                                        {"DsskeyLength", "0"}, {"selType_10", "13"},
