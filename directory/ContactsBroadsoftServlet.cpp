@@ -115,28 +115,33 @@ int ContactsBroadsoftServlet::writeConfig(HttpRequest* request, HttpResponse* re
 {
     if (IsInTalking(response))
         return 1;
-    bool directoryChanged = false, xsiChanged = false;
-    for (const char* name : kDirectoryFields)
-        directoryChanged = writeConfigOperate(FILETYPE_GLOBAL, name, request, 0) == 1 || directoryChanged;
+    PageWrite write(request, kPage, kXsiAccount);
+    write.add(FILETYPE_GLOBAL, kDirectoryFields, CountOf(kDirectoryFields));
     const char* password = request->getParameter("AccountBroadsoftXSIPassword");
-    if (password && !Is(password, kMask) &&
-        GetConfigValue(FILETYPE_ACCOUNT, "AccountBroadsoftXSIPassword", kXsiAccount) != password)
-        xsiChanged = writeConfigOperate(FILETYPE_ACCOUNT, "AccountBroadsoftXSIPassword", password,
-                                        kXsiAccount) == 1;
-    if (writeConfigOperate(FILETYPE_GLOBAL, "NetworkCalllogSwitch", request, 0) == 1)
-        PostDirectoryChange(48, 0);
-    for (const char* name : kXsiFields)
-        xsiChanged = writeConfigOperate(FILETYPE_ACCOUNT, name, request, kXsiAccount) == 1 || xsiChanged;
+    if (password && !Is(password, kMask))
+        write.add(FILETYPE_ACCOUNT, "AccountBroadsoftXSIPassword");
+    write.add(FILETYPE_GLOBAL, "NetworkCalllogSwitch");
+    write.add(FILETYPE_ACCOUNT, kXsiFields, CountOf(kXsiFields));
     if (Is(request->getParameter("z"), "yes")) {
         const char* posted = request->getParameter("activeCustomList");
         std::string list = posted ? std::string(posted).substr(0, 1023) : "";
         if (!list.empty() && list.back() == ',')
             list.pop_back();
         log_log(2, 6, "(get from request : list = %s\n", list.c_str());
-        if (list != GetConfigValue(FILETYPE_GLOBAL, "BsftCustomListUse", 0))
-            writeConfigOperate(FILETYPE_GLOBAL, "BsftCustomListUse", list.c_str(), 0);
+        write.set(FILETYPE_GLOBAL, "BsftCustomListUse", list.c_str(), "activeCustomList");
     }
+    if (!write.save())
+        return write.reshow(response, this, &ContactsBroadsoftServlet::loadConfig);
+    bool xsiChanged = write.changed("AccountBroadsoftXSIPassword");
+    for (const char* name : kXsiFields)
+        xsiChanged = xsiChanged || write.changed(name);
+    bool directoryChanged = false;
+    for (const char* name : kDirectoryFields)
+        directoryChanged = directoryChanged || write.changed(name);
+    if (write.changed("NetworkCalllogSwitch"))
+        PostDirectoryChange(48, 0);
     PostDirectoryChange(xsiChanged ? 54 : directoryChanged ? 49 : 55, 0);
+    MarkSaved(request);
     response->sendRedirect("/servlet?p=contacts-broadsoft&q=load&ask=1");
     return 1;
 }

@@ -86,7 +86,7 @@ int ContactsCalllogServlet::loadConfig(HttpRequest* request, HttpResponse* respo
 
 int ContactsCalllogServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     int z = 0;
     const char* text = request->getParameter("z");
@@ -121,6 +121,7 @@ int ContactsCalllogServlet::writeConfig(HttpRequest* request, HttpResponse* resp
         return 0;
     }
     PostDirectoryChange(48, 0);
+    MarkSaved(request);
     response->sendRedirect(("/servlet?p=contacts-calllog&q=load&z=" + std::to_string(z)).c_str());
     return 1;
 }

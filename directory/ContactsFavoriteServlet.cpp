@@ -208,7 +208,7 @@ int ContactsFavoriteServlet::loadConfig(HttpRequest* request, HttpResponse* resp
 
 int ContactsFavoriteServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     bool bsft = BsftActive();
     const struct {
@@ -227,6 +227,7 @@ int ContactsFavoriteServlet::writeConfig(HttpRequest* request, HttpResponse* res
     writeConfigOperate(FILETYPE_GLOBAL, "FeaturesRecentCallEnable", request, 0);
     msgBroadpostThreadMsg(kMsgConfigChanged, 56, 0);
     msgBroadpostThreadMsg(kMsgConfigChanged, 52, 0);
+    MarkSaved(request);
     RedirectToLoad(response, kPage);
     log_log(2, 6, "Write contact favorite success!\n");
     return 1;

@@ -49,13 +49,16 @@ int ContactsLDAPServlet::writeConfig(HttpRequest* request, HttpResponse* respons
     if (IsInTalking(response))
         return 1;
     log_log(2, 6, "Contacts LDAP writeConfig start...\n");
+    PageWrite write(request, kPage);
     const char* password = request->getParameter("LDAPpswd");
     for (const char* name : kFields) {
-        if (std::strcmp(name, "LDAPpswd") == 0 && password && std::strcmp(password, kMask) == 0)
-            continue;
-        writeConfigOperate(FILETYPE_GLOBAL, name, request, 0);
+        // The mask stands for the stored password.
+        if (std::strcmp(name, "LDAPpswd") != 0 || !password || std::strcmp(password, kMask) != 0)
+            write.add(FILETYPE_GLOBAL, name);
     }
-    RedirectToLoad(response, kPage);
+    if (!write.save())
+        return write.reshow(response, this, &ContactsLDAPServlet::loadConfig);
+    write.done(response);
     PostDirectoryChange(35, 0);
     log_log(2, 6, "Contacts LDAP has been changed!\n");
     return 1;

@@ -56,15 +56,16 @@ int ContactsMulticastIPServlet::writeConfig(HttpRequest* request, HttpResponse* 
 {
     if (IsInTalking(response))
         return 1;
-    bool changed =
-        writeConfigOperate(FILETYPE_GLOBAL, kReceiveFields, CountOf(kReceiveFields), request, 0) == 1;
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kReceiveFields, CountOf(kReceiveFields));
     for (int i = 1; i <= kAddresses; ++i)
         for (const char* what : {"IPAddress", "Label"})
-            changed = writeConfigOperate(FILETYPE_GLOBAL, AddressField(i, what).c_str(), request, 0) == 1 ||
-                      changed;
-    if (changed)
+            write.add(FILETYPE_GLOBAL, AddressField(i, what).c_str());
+    if (!write.save())
+        return write.reshow(response, this, &ContactsMulticastIPServlet::loadConfig);
+    if (write.anyChanged())
         msgBroadpostThreadMsg(kMsgConfigChanged, 42, 0);
-    RedirectToLoad(response, kPage);
+    write.done(response);
     return 1;
 }
 

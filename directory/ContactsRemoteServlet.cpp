@@ -64,7 +64,7 @@ int ContactsRemoteServlet::loadConfig(HttpRequest* request, HttpResponse* respon
 
 int ContactsRemoteServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     pugi::xml_document document;
     document.load_file(phonePath(kBookFile).c_str());
@@ -103,10 +103,13 @@ int ContactsRemoteServlet::writeConfig(HttpRequest* request, HttpResponse* respo
         }
         PostDirectoryChange(47, 0);
     }
-    writeConfigOperate(FILETYPE_GLOBAL, kFields[0], request, 0);
-    if (writeConfigOperate(FILETYPE_GLOBAL, kFields[1], request, 0) == 1)
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kFields, CountOf(kFields));
+    if (!write.save())
+        return write.reshow(response, this, &ContactsRemoteServlet::loadConfig);
+    if (write.changed("SRemoteNameFlashTime"))
         PostDirectoryChange(47, 1);
-    RedirectToLoad(response, kPage);
+    write.done(response);
     return 1;
 }
 

@@ -73,6 +73,89 @@ constexpr FieldRule kFieldRules[] = {
     RuleLevel("MessageVoiceNumber", "AdvVoiceMail"),
     RuleLevel("AccountCodecsGroup", "AccountCodecsGroup"),
     // ---- network and security pages ----
+    RuleChoice("NetworkIPAddressMode", "0|1|2", "BasicIpaddressMode"),
+    RuleChoice("NetworkWanType", "0|1|2", "BasicIpv4config"),
+    RuleAddress("NetworkWanStaticIp", "BasicIpv4config"),
+    RuleAddress("NetworkWanStaticMask", "BasicIpv4config"),
+    RuleAddress("NetworkWanStaticGateWay", "BasicIpv4config"),
+    RuleSwitch("NetworkWanStaticDNSEnable", "BasicIpv4config"),
+    RuleAddress("NetworkWanStaticPriDns", "BasicIpv4config"),
+    RuleAddress("NetworkWanStaticSecDns", "BasicIpv4config"),
+    RuleText("NetworkPppoeUser", 99, "BasicWanppoe"),
+    RuleText("NetworkPppoePin", 99, "BasicWanppoe"),
+    RuleChoice("NetworkIPv6WANType", "0|1", "BasicIpv6config"),
+    RuleAddress("NetworkIPv6WanIP", "BasicIpv6config"),
+    RuleNumber("NetworkIPv6Prefix", 0, 128, "BasicIpv6config"),
+    RuleAddress("NetworkIPv6WanGateway", "BasicIpv6config"),
+    RuleSwitch("NetworkIPv6WanStaticDNSEnable", "BasicIpv6config"),
+    RuleAddress("NetworkIPv6WanPrimaryDNS", "BasicIpv6config"),
+    RuleAddress("NetworkIPv6WanSecondaryDNS", "BasicIpv6config"),
+    RuleSwitch("NetworkPCPortSwitch", "PCPortActive"),
+    RuleChoice("NetworkLanType", "0|1", "PCPortConfig"),
+    RuleAddress("NetworkLanRouterIP", "PCPortConfig"),
+    RuleAddress("NetworkLanSubnetMask", "PCPortConfig"),
+    RuleSwitch("NetworkLanEnableDHCP", "PCPortConfig"),
+    RuleAddress("NetworkLanDHCPStartIP", "PCPortConfig"),
+    RuleAddress("NetworkLanDHCPEndIP", "PCPortConfig"),
+    RuleSwitch("LLDPSwitch", "AdvLLDPItems"),
+    RuleNumber("LLDPPacketInterval", 1, 3600, "AdvLLDPItems"),
+    RuleSwitch("VlanWanSwitch", "AdvVLANItems"),
+    RuleNumber("VlanWanVid", 1, 4094, "AdvVLANItems"),
+    RuleNumber("VlanWanPriority", 0, 7, "AdvVLANItems"),
+    RuleSwitch("VlanPcSwitch", "AdvVLANItems"),
+    RuleNumber("VlanPcVid", 1, 4094, "AdvVLANItems"),
+    RuleNumber("VlanPcPriority", 0, 7, "AdvVLANItems"),
+    RuleSwitch("VlanDhcpSwitch", "AdvVLANItems"),
+    RuleText("VlanDhcpOption", 63, "AdvVLANItems"),
+    RuleNumber("NetworkRTPTOS", 0, 63, "AdvVoiceQoS"),
+    RuleNumber("NetworkSIGNALTOS", 0, 63, "AdvVoiceQoS"),
+    RulePort("NetworkMinRTPPort", "AdvLocalRTPPort", "NetworkMaxRTPPort"),
+    RulePort("NetworkMaxRTPPort", "AdvLocalRTPPort"),
+    RuleSwitch("HttpServerSwitch", "AdvWebServer"),
+    RulePort("NetworkhttpPort", "AdvWebServer"),
+    RuleSwitch("HttpsServerSwitch", "AdvWebServer"),
+    RulePort("NetworkhttpsPort", "AdvWebServer"),
+    RuleChoice("Network802_1XMode", "0|1|2|3|4", "Adv8021x"),
+    RuleText("Network802_1XIdentity", 63, "Adv8021x"),
+    RuleText("Network802_1XMD5Passwd", 63, "Adv8021x"),
+    RuleSwitch("NetworksnmpSwitch", "AdvSNMPItems"),
+    RulePort("NetworksnmpPort", "AdvSNMPItems"),
+    RuleText("NetworksnmpTrustedAddress", 255, "AdvSNMPItems"),
+    RuleSwitch("VpnSwitch", "AdvOpenVPN"),
+    RuleChoice("EthernetWANPortLink", "0|1|2|3|4", "AdvPortLink"),
+    RuleChoice("EthernetPCPortLink", "0|1|2|3|4", "AdvPortLink"),
+    RuleSwitch("NetworkLanSpanToPCPort", "AdvSpanToPcport"),
+    RuleNumber("NetworkRegSurgePrevention", 0, 60, "AdvRegSurgePrev"),
+    RuleSwitch("NetworkIPv6AutoIPConf", "AdvICMPv6Status"),
+    RuleChoice("HttpsDevCert", "0|1", "ServerCertsUpload"),
+    RuleSwitch("HTTPSTrustCertificates", "TrustCertsOnlyAcceptTrustedCerts"),
+    RuleSwitch("HttpsCNValidation", "TrustCertsOnlyAcceptTrustedCerts"),
+    RuleChoice("HttpsCaCert", "0|1|2", "TrustCertsOnlyAcceptTrustedCerts"),
+
+    // ---- directory pages ----
+    RuleSwitch("FeaturesRecentCallEnable", "SettingFavoriteTable"),
+    RuleSwitch("LDAPSwitch", "ContactsLDAPSwitch"),
+    RuleText("LDAPNameFilter", 255, "ContactsLDAPNameFilter"),
+    RuleText("LDAPNumberFilter", 255, "ContactsLDAPNumberFilter"),
+    RuleHost("LDAPhost", "LDAPServerAddress"),
+    RuleOptionalPort("LDAPport", "LDAPPort"),
+    RuleText("LDAPbase", 255, "LDAPBase"),
+    RuleText("LDAPuser", 255, "LDAPUserName"),
+    RuleText("LDAPpswd", 99, "LDAPPassword"),
+    RuleNumber("LDAPMaxHits", 1, 32000),
+    RuleChoice("LDAPversion", "2|3"),
+    RuleSwitch("LDAPCallInLookup"),
+    RuleSwitch("LDAPSort"),
+    RuleSwitch("SearchNameFromRemoteSwitch", "CoantactsSRemoteNameEnable"),
+    RuleNumber("SRemoteNameFlashTime", 3600, 14400, "CoantactsSRemoteNameFlashTime"),
+    RuleSwitch("ReceiveActive", "MulticastIPPagePriorityActive"),
+    RuleNumber("ReceivePriority", 0, 10, "MulticastIPReceivePriority"),
+    RuleSwitch("NetworkCalllogSwitch", "BroadsoftDirectotries"),
+    RuleHost("AccountBroadsoftXSIHostAddr", "BroadsoftXSI"),
+    RuleOptionalPort("AccountBroadsoftXSIPort", "BroadsoftXSI"),
+    RuleChoice("AccountBroadsoftXSIServerType", "HTTP|HTTPS", "BroadsoftXSI"),
+    RuleText("AccountBroadsoftXSIUserID", 99, "BroadsoftXSI"),
+    RuleText("AccountBroadsoftXSIPassword", 99, "BroadsoftXSI"),
 
     // ---- features pages ----
 
@@ -340,6 +423,19 @@ bool MayStoreField(HttpRequest* request, const char* field)
     log_log(2, 4, "ip:%s %s may not change %s: ignored",
             request && request->getRemoteAddr() ? request->getRemoteAddr() : "",
             *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody", field);
+    return false;
+}
+
+bool MayChangePage(HttpRequest* request, HttpResponse* response)
+{
+    if (GetPageAccess(request) == FieldAccess::Change)
+        return true;
+    log_log(2, 4, "ip:%s %s may not change page %s: refused",
+            request && request->getRemoteAddr() ? request->getRemoteAddr() : "",
+            *GetSessionIdentity(request) ? GetSessionIdentity(request) : "nobody",
+            request && request->getParameter("p") ? request->getParameter("p") : "");
+    SetNoticePage(response, false, "notice", "Error:You don't have enough jurisdiction!");
+    response->sendError(403);
     return false;
 }
 

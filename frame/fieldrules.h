@@ -134,6 +134,10 @@ FieldAccess GetFieldAccess(HttpRequest* request, const char* field);
 FieldAccess GetPageAccess(HttpRequest* request);
 // True when the field may be stored; otherwise logs that it was ignored.
 bool MayStoreField(HttpRequest* request, const char* field);
+// For actions that change files rather than settings (uploads, deletes,
+// lists kept in XML files): true when the identity may change the page;
+// otherwise answers 403 with the jurisdiction notice and logs.
+bool MayChangePage(HttpRequest* request, HttpResponse* response);
 
 // ---- The write of one page -------------------------------------------------------
 

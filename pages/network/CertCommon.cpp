@@ -72,6 +72,7 @@ int FinishCertWrite(HttpRequest* request, HttpResponse* response, const char* pa
         SetNoticePage(response, true, "trusted-cert", "Rebooting , please wait ...");
         return 1;
     }
+    MarkSaved(request);
     RedirectToLoad(response, page);
     return 1;
 }

@@ -93,12 +93,6 @@ int NetworkAdvServlet::onRequest(HttpRequest* request, HttpResponse* response)
 
 int NetworkAdvServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 {
-    return renderPage(request, response, nullptr);
-}
-
-int NetworkAdvServlet::renderPage(HttpRequest* request, HttpResponse* response,
-                                  const char* outcome)
-{
     TMPL_varlist* varlist =
         readConfigOperate(FILETYPE_GLOBAL, kLoadFields, CountOf(kLoadFields), nullptr, 0);
     varlist = TMPL_add_var(varlist, "VPNEnable", VpnConfigured() ? "true" : "false", 0);
@@ -110,8 +104,6 @@ int NetworkAdvServlet::renderPage(HttpRequest* request, HttpResponse* response,
         varlist = TMPL_add_var(varlist, "VPNFileShowName", "vpn.cnf", 0);
     if (!GetConfigValue(FILETYPE_GLOBAL, "Network802_1XMD5Passwd", 0).empty())
         varlist = TMPL_add_var(varlist, "Network802_1XMD5Passwd", kMask, 0);
-    if (outcome)
-        varlist = TMPL_add_var(varlist, outcome, "1", 0);
     varlist = showItemsByLevel(varlist, request);
     RenderPage(response, "network-adv.htm", varlist);
     return 1;
@@ -122,19 +114,24 @@ int NetworkAdvServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     if (IsInTalking(response))
         return 1;
     log_log(2, 6, "Network advance writeConfig start...\n");
-    bool stored =
-        writeConfigOperate(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields), request, 0) >= 0;
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields));
     const char* password = request->getParameter("Network802_1XMD5Passwd");
     if (password && std::strcmp(password, kMask) != 0)
-        stored = StoreIfGiven("Network802_1XMD5Passwd", password) && stored;
+        write.add(FILETYPE_GLOBAL, "Network802_1XMD5Passwd");
+    if (!write.save())
+        return write.reshow(response, this, &NetworkAdvServlet::loadConfig);
     log_log(2, 6, "Network advance has been changed!\n");
-    return FinishNetworkWrite(this, request, response, kPage, stored,
-                              &NetworkAdvServlet::renderPage);
+    if (NetworkRebootAsked(request))
+        NetworkRebootNotice(response, kPage);
+    else
+        write.done(response);
+    return 1;
 }
 
 int NetworkAdvServlet::upload(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     if (request->getContentLength() >= kCertUploadLimit)
         return RenderUploadResult(response, false, "The file is too large!");
@@ -160,7 +157,7 @@ int NetworkAdvServlet::upload(HttpRequest* request, HttpResponse* response)
 
 int NetworkAdvServlet::uploadCaFile(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     if (request->getContentLength() >= kCertUploadLimit)
         return RenderUploadResult(response, false, "The file is too large!");

@@ -19,8 +19,6 @@ public:
     // An 802.1X certificate ("pemFile", "type" = "ca" or "client").
     int uploadCaFile(HttpRequest* request, HttpResponse* response);
     TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
-
-    int renderPage(HttpRequest* request, HttpResponse* response, const char* outcome);
 };
 
 PHONEWEB_EXPORT HttpServlet* createNetworkAdvServlet();

@@ -13,11 +13,6 @@ namespace {
 constexpr unsigned int kChangedNetwork = 9;
 }
 
-bool StoreIfGiven(const char* name, const char* value)
-{
-    return !value || writeConfigOperate(FILETYPE_GLOBAL, name, value, 0) >= 0;
-}
-
 bool NetworkRebootAsked(HttpRequest* request)
 {
     const char* reboot = request->getParameter("reboot");

@@ -1,5 +1,5 @@
-// What the network pages share: the menu group, the end of a write (the
-// reboot notice, or the page again) and the certificate pages' upload steps.
+// What the network pages share: the menu group, the upload limit and the
+// reboot that applies a change.
 #pragma once
 
 #include "frame/http.h"
@@ -13,29 +13,7 @@ extern const char* const kNetworkMenuBasic[3];
 extern const char* const kNetworkMenuPCPort[3];
 extern const char* const kNetworkMenuAdv[3];
 
-// After a write: with the form field "reboot" = "true" broadcasts the network
-// change and shows the reboot notice for `page`; otherwise renders the page
-// again through `load` with "Saved" (or the refusal when nothing could be
-// stored).
-template <typename Page>
-int FinishNetworkWrite(Page* page, HttpRequest* request, HttpResponse* response,
-                       const char* pageName, bool stored,
-                       int (Page::*load)(HttpRequest*, HttpResponse*, const char*));
-
-// Stores a global value when there is one; false only when the store failed.
-bool StoreIfGiven(const char* name, const char* value);
-
+// Whether the form asks for the reboot ("reboot" = "true"); the notice then
+// follows the broadcast of the network change.
 bool NetworkRebootAsked(HttpRequest* request);
 void NetworkRebootNotice(HttpResponse* response, const char* pageName);
-
-template <typename Page>
-int FinishNetworkWrite(Page* page, HttpRequest* request, HttpResponse* response,
-                       const char* pageName, bool stored,
-                       int (Page::*load)(HttpRequest*, HttpResponse*, const char*))
-{
-    if (stored && NetworkRebootAsked(request)) {
-        NetworkRebootNotice(response, pageName);
-        return 1;
-    }
-    return (page->*load)(request, response, stored ? "Saved" : "NotSaved");
-}

@@ -13,7 +13,7 @@ const char* const kLoadFields[] = {
 };
 const char* const kWriteFields[] = {
     "NetworkLanRouterIP", "NetworkLanSubnetMask", "NetworkLanEnableDHCP",
-    "NetworkLanDHCPStartIP", "NetworkLanDHCPEndIP",
+    "NetworkLanDHCPStartIP", "NetworkLanDHCPEndIP", "NetworkPCPortSwitch",
 };
 const char* const kItems[] = {"PCPortActive", "PCPortConfig"};
 
@@ -30,16 +30,8 @@ int NetworkPCPortServlet::onRequest(HttpRequest* request, HttpResponse* response
 
 int NetworkPCPortServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 {
-    return renderPage(request, response, nullptr);
-}
-
-int NetworkPCPortServlet::renderPage(HttpRequest* request, HttpResponse* response,
-                                     const char* outcome)
-{
     TMPL_varlist* varlist =
         readConfigOperate(FILETYPE_GLOBAL, kLoadFields, CountOf(kLoadFields), nullptr, 0);
-    if (outcome)
-        varlist = TMPL_add_var(varlist, outcome, "1", 0);
     varlist = showItemsByLevel(varlist, request);
     RenderPage(response, "network-pcport.htm", varlist);
     return 1;
@@ -49,13 +41,16 @@ int NetworkPCPortServlet::writeConfig(HttpRequest* request, HttpResponse* respon
 {
     if (IsInTalking(response))
         return 1;
-    bool stored =
-        writeConfigOperate(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields), request, 0) >= 0;
-    stored = StoreIfGiven("NetworkLanType", request->getParameter("type")) && stored;
-    stored = StoreIfGiven("NetworkPCPortSwitch", request->getParameter("NetworkPCPortSwitch")) &&
-             stored;
-    return FinishNetworkWrite(this, request, response, kPage, stored,
-                              &NetworkPCPortServlet::renderPage);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields));
+    write.addAs(FILETYPE_GLOBAL, "NetworkLanType", "type");
+    if (!write.save())
+        return write.reshow(response, this, &NetworkPCPortServlet::loadConfig);
+    if (NetworkRebootAsked(request))
+        NetworkRebootNotice(response, kPage);
+    else
+        write.done(response);
+    return 1;
 }
 
 TMPL_varlist* NetworkPCPortServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -42,11 +42,6 @@ int NetworkServlet::onRequest(HttpRequest* request, HttpResponse* response)
 
 int NetworkServlet::loadConfig(HttpRequest* request, HttpResponse* response)
 {
-    return renderPage(request, response, nullptr);
-}
-
-int NetworkServlet::renderPage(HttpRequest* request, HttpResponse* response, const char* outcome)
-{
     TMPL_varlist* varlist =
         readConfigOperate(FILETYPE_GLOBAL, kLoadFields, CountOf(kLoadFields), nullptr, 0);
     varlist = readConfigOperate(FILETYPE_GLOBAL, "NetworkPppoeUser", varlist, '"', 0);
@@ -54,8 +49,6 @@ int NetworkServlet::renderPage(HttpRequest* request, HttpResponse* response, con
     // The PIN never reaches the browser; the mask stands for the stored one.
     if (!GetConfigValue(FILETYPE_GLOBAL, "NetworkPppoePin", 0).empty())
         varlist = TMPL_add_var(varlist, "NetworkPppoePin", kMask, 0);
-    if (outcome)
-        varlist = TMPL_add_var(varlist, outcome, "1", 0);
     varlist = showItemsByLevel(varlist, request);
     RenderPage(response, "network.htm", varlist);
     return 1;
@@ -66,20 +59,26 @@ int NetworkServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     if (IsInTalking(response))
         return 1;
     log_log(2, 6, "Network base writeConfig start...\n");
-    bool stored =
-        writeConfigOperate(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields), request, 0) >= 0;
-    stored = StoreIfGiven("NetworkWanType", request->getParameter("ipv4type")) && stored;
-    stored = StoreIfGiven("NetworkIPv6WANType", request->getParameter("ipv6type")) && stored;
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kWriteFields, CountOf(kWriteFields));
+    write.addAs(FILETYPE_GLOBAL, "NetworkWanType", "ipv4type");
+    write.addAs(FILETYPE_GLOBAL, "NetworkIPv6WANType", "ipv6type");
     const char* ipv4type = request->getParameter("ipv4type");
     if (ipv4type && std::strcmp(ipv4type, "1") == 0) {
         for (const char* name : kVlanSwitches)
-            stored = StoreIfGiven(name, "0") && stored;
+            write.set(FILETYPE_GLOBAL, name, "0", "ipv4type");
         const char* pin = request->getParameter("NetworkPppoePin");
         if (pin && std::strcmp(pin, kMask) != 0)
-            stored = StoreIfGiven("NetworkPppoePin", pin) && stored;
+            write.add(FILETYPE_GLOBAL, "NetworkPppoePin");
     }
+    if (!write.save())
+        return write.reshow(response, this, &NetworkServlet::loadConfig);
     log_log(2, 6, "Network base has been changed!\n");
-    return FinishNetworkWrite(this, request, response, kPage, stored, &NetworkServlet::renderPage);
+    if (NetworkRebootAsked(request))
+        NetworkRebootNotice(response, kPage);
+    else
+        write.done(response);
+    return 1;
 }
 
 TMPL_varlist* NetworkServlet::showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request)

@@ -14,9 +14,6 @@ public:
     int loadConfig(HttpRequest* request, HttpResponse* response);
     int writeConfig(HttpRequest* request, HttpResponse* response);
     TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
-
-    // load with the outcome of a write ("Saved", "NotSaved", or none).
-    int renderPage(HttpRequest* request, HttpResponse* response, const char* outcome);
 };
 
 PHONEWEB_EXPORT HttpServlet* createNetworkServlet();

@@ -60,7 +60,10 @@ int ServerCertServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 {
     if (IsInTalking(response))
         return 1;
-    writeConfigOperate(FILETYPE_GLOBAL, "HttpsDevCert", request, 0);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, "HttpsDevCert");
+    if (!write.save())
+        return write.reshow(response, this, &ServerCertServlet::loadConfig);
     ApplyServerCertOption();
     return FinishCertWrite(request, response, kPage);
 }
@@ -68,7 +71,7 @@ int ServerCertServlet::writeConfig(HttpRequest* request, HttpResponse* response)
 int ServerCertServlet::deleteCert(HttpRequest* request, HttpResponse* response)
 {
     (void)request;
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     int result = dl_del_ser_ca();
     unlink(phonePath("/config/certs/server/WebServer.pem.MD5").c_str());
@@ -84,7 +87,7 @@ int ServerCertServlet::deleteCert(HttpRequest* request, HttpResponse* response)
 
 int ServerCertServlet::upload(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     bool moved = false;
     if (!StageCertUpload(request, response, kPage, kStage, moved))

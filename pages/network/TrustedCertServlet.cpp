@@ -90,14 +90,17 @@ int TrustedCertServlet::writeConfig(HttpRequest* request, HttpResponse* response
 {
     if (IsInTalking(response))
         return 1;
-    writeConfigOperate(FILETYPE_GLOBAL, kFields, CountOf(kFields), request, 0);
+    PageWrite write(request, kPage);
+    write.add(FILETYPE_GLOBAL, kFields, CountOf(kFields));
+    if (!write.save())
+        return write.reshow(response, this, &TrustedCertServlet::loadConfig);
     ApplyTrustedCertOptions();
     return FinishCertWrite(request, response, kPage);
 }
 
 int TrustedCertServlet::deleteCert(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     const char* names = request->getParameter("z");
     std::string list = names ? names : "";
@@ -126,7 +129,7 @@ int TrustedCertServlet::deleteCert(HttpRequest* request, HttpResponse* response)
 
 int TrustedCertServlet::upload(HttpRequest* request, HttpResponse* response)
 {
-    if (IsInTalking(response))
+    if (IsInTalking(response) || !MayChangePage(request, response))
         return 1;
     bool moved = false;
     if (!StageCertUpload(request, response, kPage, kStage, moved)) {

@@ -63,10 +63,14 @@ TEST_F(NetworkPages, PppoeKeepsTheStoredPinAndTurnsVlanOff)
     for (const char* name : {"VlanWanSwitch", "VlanPcSwitch", "VlanDhcpSwitch"})
         EXPECT_EQ(configParser_GetConfigString(name), "0") << name;
     // Without "reboot" the page comes again, saved, and nobody is told.
-    EXPECT_EQ(response.rendered, "/phone/www/WEB-INFO/template/network.htm");
-    EXPECT_EQ(response.var("Saved"), "1");
-    EXPECT_EQ(response.var("NetworkPppoePin"), "********");
-    EXPECT_EQ(response.var("NetworkPppoeUser"), "bob&quot;x");
+    EXPECT_EQ(response.redirect, "/servlet?p=network&q=load");
+    FakeRequest load("/servlet?p=network&q=load");
+    load.session().attributes = request.session().attributes;
+    FakeResponse loaded;
+    page.onRequest(&load, &loaded);
+    EXPECT_EQ(loaded.var("saved"), "1");
+    EXPECT_EQ(loaded.var("NetworkPppoePin"), "********");
+    EXPECT_EQ(loaded.var("NetworkPppoeUser"), "bob&quot;x");
     EXPECT_FALSE(phone.waitForCount(2, 200));
 }
 
@@ -232,6 +236,35 @@ TEST_F(NetworkPages, ServerCertificateCodesBecomeNotices)
     FakeResponse response;
     page.onRequest(&load.login("admin"), &response);
     EXPECT_EQ(response.loopVar("TRLoop", 0, "IssuedTo"), "phone");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(NetworkPages, UserIdentityAndRefusedValuesChangeNothing)
+{
+    configParser_SetConfigString("trusted-cert", "3");
+    TrustedCertServlet certs;
+    root.write("/tmp/upload_1", TestCert("Sneaky CA").pem());
+    FakeRequest upload("/servlet?p=trusted-cert&q=upload");
+    upload.login("user").setUpload("certificatefile", "/tmp/upload_1", "ca.pem");
+    FakeResponse refused;
+    certs.onRequest(&upload, &refused);
+    EXPECT_EQ(refused.status, 403);
+    CertInfoList list;
+    dl_get_trust_ca_info(&list);
+    EXPECT_EQ(list.count, 0);
+
+    NetworkAdvServlet adv;
+    configParser_SetConfigString("VlanWanVid", "7");
+    FakeRequest write("/servlet?p=network-adv&q=write&VlanWanVid=5000&VlanPcVid=9");
+    FakeResponse reshown;
+    adv.onRequest(&write.login("admin"), &reshown);
+    EXPECT_EQ(reshown.status, 400);
+    EXPECT_EQ(reshown.var("VlanWanVid"), "5000");  // what was typed comes back
+    EXPECT_EQ(configParser_GetConfigString("VlanWanVid"), "7");
+    EXPECT_NE(configParser_GetConfigString("VlanPcVid"), "9");  // nothing of a refused form
 }
 
 }  // namespace
