@@ -10,6 +10,7 @@
 
 #include "dsskey/DssKeyModel.h"
 #include "platform/configparser.h"
+#include "platform/msgids.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "tests/support/buspeer.h"
@@ -25,8 +26,8 @@ public:
         root.write("/phone/factory/data/programkey.xml",
                    Source("/factory/seed/phone/factory/data/programkey.xml"));
         root.write("/config/user/.keep", "");
-        phone.reply(0x30007, 1);
-        phone.reply(0x3000E, 2 | 1 << 4);
+        phone.reply(kMsgAskTalking, 1);
+        phone.reply(kMsgKeyLayout, 2 | 1 << 4);
     }
 
     static std::string Source(const std::string& path)
@@ -58,7 +59,7 @@ public:
     {
         std::string keys;
         for (const BusMessage& m : phone.messages())
-            if (m.id == 0x10007 && m.hasData)
+            if (m.id == kMsgConfigChanged && m.hasData)
                 for (char c : m.data.substr(0, m.data.find('\0')))
                     keys += (keys.empty() ? "" : ",") + std::to_string(static_cast<unsigned char>(c));
         return keys;

@@ -74,7 +74,7 @@ TEST_F(DsskeyPage, LinePageShowsItsKeys)
     EXPECT_EQ(r.var("linepage"), "2");
     EXPECT_EQ(r.loopSize("TypeLoop"), 41);
     EXPECT_FALSE(root.exists("/tmp/tmpBLFListValues"));
-    EXPECT_EQ(phone.messages().front().id, 0x3001Eu);
+    EXPECT_EQ(phone.messages().front().id, kMsgKeyStatusList);
     FakeResponse& first = Get("q=load&model=1");
     EXPECT_EQ(first.loopVar("TRLoop", 0, "selType"), "15");
     EXPECT_EQ(first.loopVar("TRLoop", 0, "withvaluelist"), "true");
