@@ -5,10 +5,6 @@
 #include "auth/loginSession.h"
 #include "frame/frame.h"
 
-const char kLoginLockedText[] =
-    "You are not authorized to access the web interface.\n\n"
-    "Please contact your support team or try again 3 minutes later.\n\n\nHTTP 401";
-
 namespace {
 
 constexpr char kLoginTemplate[] = "loginForm.htm";
@@ -18,20 +14,9 @@ constexpr char kUriMarker[] = "URI&";
 constexpr char kCredentialsMarker[] = "&@";
 constexpr char kLoginNotice[] = "The username or password is error!";
 
-constexpr int kFailuresToLock = 3;
-constexpr time_t kLockSeconds = 180;
 // A saved Action URI query longer than the filter's query area is never
 // kept.
 constexpr size_t kSavedUriMax = 255;
-
-time_t MonotonicSeconds()
-{
-    // Not the wall clock: setting the phone's time back must not stretch a
-    // lock-out into years, nor setting it forward end one early.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec;
-}
 
 std::string RemoteAddress(HttpRequest* request)
 {
@@ -93,51 +78,28 @@ LoginServlet::LoginServlet(Clock clock) : clock_(std::move(clock)) {}
 
 void LoginServlet::init()
 {
-    failures_.clear();
-    errorFlag_ = false;
-    lockTime_ = 0;
+    SharedLoginLockout().clear();
+    showFailure_ = false;
     savedUri_.clear();
     savedUriAddress_.clear();
 }
 
 int LoginServlet::failures(const std::string& address)
 {
-    int* count = failures_.find(address);
-    return count ? *count : 0;
-}
-
-bool LoginServlet::refuseLocked(const std::string& address, HttpResponse* response)
-{
-    int* count = failures_.find(address);
-    if (!count || *count == 0) {
-        errorFlag_ = false;
-        return false;
-    }
-    if (*count < kFailuresToLock)
-        return false;
-    if (clock_() - lockTime_ < kLockSeconds) {
-        response->print(kLoginLockedText);
-        return true;
-    }
-    *count = 0;
-    return false;
-}
-
-bool LoginServlet::countFailure(const std::string& address)
-{
-    int& count = failures_[address];
-    if (++count < kFailuresToLock)
-        return false;
-    // One lock time for every address: a new lock extends the others.
-    lockTime_ = clock_();
-    return true;
+    return SharedLoginLockout().failures(address);
 }
 
 int LoginServlet::onRequest(HttpRequest* request, HttpResponse* response)
 {
     response->setContentType("text/html");
-    if (refuseLocked(RemoteAddress(request), response))
+    // Logging out is never locked: a lock on the address must not keep a
+    // logged-in user from ending the session.
+    const char* action = request->getParameter("q");
+    bool logout = action && std::strcmp(action, "logout") == 0;
+    if (!logout && SharedLoginLockout().locked(RemoteAddress(request), clock_())) {
+        AnswerLockedOut(response);
         return 0;
+    }
     static const PageAction<LoginServlet> kActions[] = {
         {"loginForm", &LoginServlet::loginForm},
         {"login", &LoginServlet::login},
@@ -164,7 +126,7 @@ int LoginServlet::loginForm(HttpRequest* request, HttpResponse* response)
             savedUriAddress_ = RemoteAddress(request);
         }
     }
-    if (errorFlag_) {
+    if (showFailure_) {
         varlist = TMPL_add_var(varlist, "notice", kLoginNotice, 0);
         varlist = AddEscaped(varlist, "username", Field(request, "username"));
         varlist = AddEscaped(varlist, "password", Field(request, "pwd"));
@@ -194,21 +156,20 @@ int LoginServlet::login(HttpRequest* request, HttpResponse* response)
 
     std::string identity;
     if (!CheckLogin(name, password, identity)) {
-        errorFlag_ = true;
         log_log(2, 4, "ip:%s The password is error!\n", address.c_str());
-        if (countFailure(address)) {
-            response->print(kLoginLockedText);
+        if (SharedLoginLockout().fail(address, clock_())) {
+            AnswerLockedOut(response);
             log_log(2, 6, "Web system has locked.\n");
             return 0;
         }
+        showFailure_ = true;
         loginForm(request, response);
+        showFailure_ = false;
         response->sendError(401);
         return 0;
     }
 
-    errorFlag_ = false;
-    if (int* count = failures_.find(address))
-        *count = 0;
+    SharedLoginLockout().succeed(address);
     if (!OpenLoginSession(request, identity)) {
         log_log(2, 3, "ip:%s no session for the login\n", address.c_str());
         response->sendError(500);

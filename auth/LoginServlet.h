@@ -7,11 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "containers/zrhashmap.h"
 #include "frame/http.h"
-
-// The answer to a locked-out client, for every action of the page.
-extern const char kLoginLockedText[];
 
 // Where a good login sends the browser, by the form's "jumpto": the page
 // asked for (with its "acc", or the key model the form carries in "acc"),
@@ -41,17 +37,13 @@ public:
     int failures(const std::string& address);
 
 private:
-    // True (and the locked answer sent) while the address is shut out.
-    bool refuseLocked(const std::string& address, HttpResponse* response);
-    // Counts a failure; true when it shut the address out.
-    bool countFailure(const std::string& address);
     // The Action URI query a "URI" login goes on to; consumes the saved one.
     std::string takeUriQuery(HttpRequest* request, const std::string& address);
 
     Clock clock_;
-    time_t lockTime_ = 0;
-    ZRHashMap<std::string, int, STRING_HASH> failures_{100, 10};
-    bool errorFlag_ = false;
+    // Set only while the failing login's own form is rendered: the notice
+    // belongs to that request, never to the next visitor.
+    bool showFailure_ = false;
     // The query of an Action URI request waiting for a login, and the
     // address that asked: only that client's login goes on to it.
     std::string savedUri_;

@@ -18,6 +18,9 @@ constexpr int kMaxIdleMinutes = INT_MAX / 60;
 
 }  // namespace
 
+const char kLoginLockedText[] =
+    "Too many failed logins from this address. Please try again in 3 minutes.";
+
 bool IsPlainName(const char* text)
 {
     if (!text || !*text)
@@ -77,4 +80,65 @@ HttpSession* OpenLoginSession(HttpRequest* request, const std::string& identity)
     if (!idle.empty() && ParseDecimalInt(idle.c_str(), 0, kMaxIdleMinutes, minutes))
         session->setMaxInactiveInterval(minutes * 60);
     return session;
+}
+
+bool LoginLockout::locked(const std::string& address, time_t now)
+{
+    int* count = failures_.find(address);
+    if (!count || *count < kFailuresToLock)
+        return false;
+    if (now - lockTime_ < kLockSeconds)
+        return true;
+    *count = 0;
+    return false;
+}
+
+bool LoginLockout::fail(const std::string& address, time_t now)
+{
+    int& count = failures_[address];
+    if (++count < kFailuresToLock)
+        return false;
+    lockTime_ = now;
+    return true;
+}
+
+void LoginLockout::succeed(const std::string& address)
+{
+    if (int* count = failures_.find(address))
+        *count = 0;
+}
+
+int LoginLockout::failures(const std::string& address)
+{
+    int* count = failures_.find(address);
+    return count ? *count : 0;
+}
+
+void LoginLockout::clear()
+{
+    failures_.clear();
+    lockTime_ = 0;
+}
+
+LoginLockout& SharedLoginLockout()
+{
+    static LoginLockout lockout;
+    return lockout;
+}
+
+time_t MonotonicSeconds()
+{
+    // Not the wall clock: setting the phone's time back must not stretch a
+    // lock-out into years, nor setting it forward end one early.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec;
+}
+
+void AnswerLockedOut(HttpResponse* response)
+{
+    response->setContentType("text/html");
+    TMPL_varlist* varlist = TMPL_add_var(nullptr, "notice", kLoginLockedText, "locked", "1", 0);
+    RenderPage(response, "loginForm.htm", AddDevType(varlist));
+    response->sendError(403);
 }

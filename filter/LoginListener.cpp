@@ -16,23 +16,18 @@ constexpr char kCredentialsMarker[] = "&@";
 constexpr char kLoginForm[] = "/servlet?p=login&q=loginForm&jumpto=";
 constexpr char kLanguageFolder[] = "/phone/www/htdocs/language";
 
-bool StartsWith(const std::string& text, const char* prefix)
+// A command word begins the query as a whole word: "push", "push&..." or
+// "push=...", never "pushX".
+bool BeginsWithWord(const std::string& query, const char* word)
 {
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
+    size_t length = std::strlen(word);
+    return query.compare(0, length, word) == 0 &&
+           (query.size() == length || query[length] == '&' || query[length] == '=');
 }
 
 bool Equals(const char* text, const char* word)
 {
     return text && std::strcmp(text, word) == 0;
-}
-
-// After a remote-control request has been carried out: the host goes on to
-// the page only when one is named. Without one the answer is complete as it
-// stands (the status already set, or an empty success), where the host
-// would add a 404 for the missing page.
-int PassOn(const char* page)
-{
-    return page ? 1 : 0;
 }
 
 void Challenge(HttpResponse* response)
@@ -53,29 +48,39 @@ void PrepareResponse(HttpRequest* request, HttpResponse* response)
         ChooseWebLanguage(names, GetConfigValue(FILETYPE_GLOBAL, "LanguageWebLang", 0)).c_str());
 }
 
-// Logs in the URL's credentials for this request; false after answering
-// the challenge.
-bool LoginByUrl(HttpRequest* request, HttpResponse* response, const FilterQuery& split)
+// Checks the URL's credentials for this request alone (no session: a remote
+// host's commands must not push browsers out of the session store). Failures
+// count towards the same lock-out as the login form. False after answering.
+bool LoginByUrl(HttpRequest* request, HttpResponse* response, const FilterQuery& split,
+                std::string& identity)
 {
-    std::string identity;
     if (!split.hasCredentials) {
         Challenge(response);
         return false;
     }
+    std::string address = request->getRemoteAddr() ? request->getRemoteAddr() : "";
+    LoginLockout& lockout = SharedLoginLockout();
+    if (lockout.locked(address, MonotonicSeconds())) {
+        AnswerLockedOut(response);
+        return false;
+    }
     if (!CheckLogin(split.name.c_str(), split.password.c_str(), identity)) {
-        log_log(2, 4, "ip:%s URL login of [%s] refused\n",
-                request->getRemoteAddr() ? request->getRemoteAddr() : "", split.name.c_str());
-        Challenge(response);
+        log_log(2, 4, "ip:%s URL login of [%s] refused\n", address.c_str(), split.name.c_str());
+        if (lockout.fail(address, MonotonicSeconds()))
+            AnswerLockedOut(response);
+        else
+            Challenge(response);
         return false;
     }
-    if (!OpenLoginSession(request, identity)) {
-        response->sendError(500);
-        return false;
-    }
+    lockout.succeed(address);
+    SetRequestIdentity(request, identity);
+    WebDebug::getInstance()->setUser(identity.c_str());
     return true;
 }
 
-// Action URI and download requests: 1 lets the host go on, 0 when answered.
+// Action URI and download requests: 1 lets the host go on to the page, 0
+// when answered. A command is answered by its own handler; the page named
+// beside it runs only for a request that is logged in.
 int RunRemoteRequest(HttpRequest* request, HttpResponse* response, const FilterQuery& split,
                      const char* page, const char* user, const std::string& type)
 {
@@ -86,11 +91,22 @@ int RunRemoteRequest(HttpRequest* request, HttpResponse* response, const FilterQ
     }
     bool exempt = (type == "command" && Equals(request->getParameter("command"), "screenshot")) ||
                   type == "csta";
-    if (!user && !exempt && !LoginByUrl(request, response, split))
-        return 0;
+    std::string identity = user ? user : "";
+    bool loggedIn = user != nullptr;
+    if (!loggedIn && (split.hasCredentials || !exempt)) {
+        if (!LoginByUrl(request, response, split, identity))
+            return 0;
+        loggedIn = true;
+    }
     if (type.empty())
         return 1;  // a download: the page serves it
-
+    // The export carries every SIP password and the provisioning server
+    // decides the phone's whole configuration: both are the admin's.
+    if ((type == "phonecfg" || type == "Server") && identity != "admin") {
+        log_log(2, 4, "Action URI %s refused to [%s]\n", type.c_str(), identity.c_str());
+        response->sendError(403);
+        return 0;
+    }
     bool cstaEnabled = GetConfigValue(FILETYPE_GLOBAL, "EnableCSTA", 0) == "1";
     if (proccessActionURI(request, response, type.c_str(), split.query.c_str()) != 0) {
         if (type == "command")
@@ -100,7 +116,7 @@ int RunRemoteRequest(HttpRequest* request, HttpResponse* response, const FilterQ
             return 0;
         }
     }
-    return PassOn(page);
+    return loggedIn && page ? 1 : 0;
 }
 
 }  // namespace
@@ -168,6 +184,8 @@ std::string LoginFormTarget(const char* page, const char* acc, const char* model
 
 int LoginListener::onRequest(HttpRequest* request, HttpResponse* response)
 {
+    // The URL identity of an earlier request must never reach this one.
+    SetRequestIdentity(request, "");
     FilterQuery split = SplitFilterQuery(request->getRequestURL());
     const char* page = request->getParameter("p");
     PrepareResponse(request, response);
@@ -177,19 +195,19 @@ int LoginListener::onRequest(HttpRequest* request, HttpResponse* response)
     if (page && (Equals(page, "login") || Equals(page, "command") || Equals(bootMode, "safemode")))
         return 1;
 
-    if (StartsWith(split.query, "push")) {
-        // A refused push must not look like a stored one.
-        if (ProcessPushXml(request, false, response) != 1 && !page)
-            response->sendError(400);
-        return PassOn(page);
-    }
-
     HttpSession* session = request->getSession(1);
     const char* user = session ? session->getAttribute("user") : nullptr;
+    if (BeginsWithWord(split.query, "push")) {
+        // A refused push must not look like a stored one.
+        if (ProcessPushXml(request, false, response) != 1)
+            response->sendError(400);
+        return user && page ? 1 : 0;
+    }
+
     char type[kURITypeSize] = "";
     getURIType(split.query.c_str(), type);
 
-    if (StartsWith(split.query, "download") || type[0] != '\0')
+    if (BeginsWithWord(split.query, "download") || type[0] != '\0')
         return RunRemoteRequest(request, response, split, page, user, type);
 
     if (!user) {

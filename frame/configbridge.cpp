@@ -131,9 +131,18 @@ TMPL_varlist* readConfigOperate(FILETYPE type, const char* name, TMPL_varlist* v
         return varlist;
     }
     varlist = TMPL_add_var(varlist, name, ReadEscaped(type, name, account).c_str(), 0);
-    if (const FieldRule* rule = FindFieldRule(name))
-        varlist = TMPL_add_var(varlist, (std::string(name) + "_limits").c_str(),
-                               FieldLimits(rule).c_str(), 0);
+    const FieldRule* rule = FindFieldRule(name);
+    if (!rule)
+        return varlist;
+    varlist = TMPL_add_var(varlist, (std::string(name) + "_limits").c_str(),
+                           FieldLimits(rule).c_str(), 0);
+    // An on/off field: one row for the shared options include
+    // ("include/switch.htm"), which marks "Enabled" when it is on.
+    if (rule->kind == FieldKind::Choice && strcmp(rule->choices, "0|1") == 0) {
+        bool on = GetConfigValue(type, name, account) == "1";
+        TMPL_loop* row = TMPL_add_varlist(nullptr, TMPL_add_var(nullptr, "on", on ? "1" : "", 0));
+        varlist = TMPL_add_loop(varlist, (std::string(name) + "_switch").c_str(), row);
+    }
     return varlist;
 }
 

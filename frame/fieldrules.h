@@ -16,8 +16,12 @@
 //         RuleNumber("AccountExpire", 30, 2147483647, "AdvRegisterExpire"),
 //     and put <TMPL_VAR NAME="AccountSIPListenPort_limits"> into the input
 //     tag: readConfigOperate adds the HTML constraints of the same rule
-//     ("type", "min", "max", "maxlength", "pattern"). Every other value is
-//     at most kConfigValueMax characters without control characters.
+//     ("type", "min", "max", "maxlength", "pattern"). An on/off field
+//     (RuleSwitch) also gets a one-row loop for the shared options:
+//         <select id="X" name="X"><TMPL_LOOP NAME="X_switch"><TMPL_INCLUDE
+//         NAME="include/switch.htm"></TMPL_LOOP></select>
+//     Every other value is at most kConfigValueMax characters without
+//     control characters.
 //   * A write:
 //         if (IsInTalking(response)) return 1;
 //         PageWrite write(request, kPage, account);   // account -1: global page
@@ -27,12 +31,18 @@
 //             return write.reshow(response, this, &XServlet::loadConfig);
 //         if (write.changed("AccountAutoAnswerSwitch")) ...;  // the page's messages
 //         write.done(response);                       // back to load, which says "Saved"
+//     addAs stores a form field under another setting name, addOffered
+//     only a value of the option loop the page offers (ring tones,
+//     pictures, files), take checks a field the page keeps elsewhere (INI).
 //     reshow renders the page again through its load with what the user
 //     typed and each refusal next to its field ("fieldErrors" loop, status
 //     400); page checks of their own add refusals with write.refuse().
 //   * After done(), the reloaded page gets "saved" = "1" (AddShowLevel) and
 //     the header include says "Saved". Every page rendered through
 //     RenderPage is sent with "Cache-Control: no-store".
+//   * Menus: AddShowLevel adds "menu_<area>" and "have_<page>" for the pages
+//     this library has (servlet.h, AddMenu); wrap sub-tabs in
+//     <TMPL_IF NAME="have_<page>">.
 #pragma once
 
 #include <map>

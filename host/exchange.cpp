@@ -295,6 +295,21 @@ bool HostRequest::admit()
     return true;
 }
 
+bool HostRequest::admitUpgrade()
+{
+    const char* action = params_.first("q");
+    if (!action || std::string(action) != "upgrade" || contentLength_ <= 0)
+        return true;
+    HttpSession* session = getSession(0);
+    const char* user = session ? session->getAttribute("user") : nullptr;
+    if (user && std::string(user) == "admin")
+        return true;
+    log_log(2, 4, "upgrade body from %s refused: not an admin session", info_.remoteAddr.c_str());
+    bodyState_ = Body::Done;
+    response_.fail(403);
+    return false;
+}
+
 void HostRequest::finish()
 {
     removeStoredFiles(uploads_);

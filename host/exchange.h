@@ -136,6 +136,11 @@ public:
     // Checks that need no page: a usable length, a form body within its cap.
     // False after answering 400 (or 413).
     bool admit();
+    // The firmware upload is the one body the web server streams to the
+    // host, which serves one request at a time: only a logged-in admin's
+    // may hold it. False after answering any other (403) before its body
+    // is read.
+    bool admitUpgrade();
     // Ends the exchange: removes uploads no page moved away, forgets
     // invalidated sessions, completes the answer.
     void finish();

@@ -160,7 +160,8 @@ void serveExchange(const PageRegistry& registry, SessionStore& sessions, Request
 {
     HostResponse response(out);
     HostRequest request(std::move(info), body, sessions, response, limits);
-    if (request.admit()) {
+    // Without a request filter nobody logs in (the host's own test pages).
+    if (request.admit() && (!registry.listener() || request.admitUpgrade())) {
         try {
             registry.serve(request, response);
         } catch (const std::exception& error) {

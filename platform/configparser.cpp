@@ -193,6 +193,14 @@ std::string configParser_GetConfigString(const char* name)
     return value ? *value : std::string();
 }
 
+bool configParser_HasConfig(const char* name)
+{
+    if (!name)
+        return false;
+    std::lock_guard<std::mutex> guard(gMutex);
+    return lookup(name) != nullptr;
+}
+
 int configParser_SetConfigString(const char* name, const char* value)
 {
     if (!isStorableName(name) || !value) {

@@ -14,6 +14,8 @@
 #include <vector>
 
 std::string configParser_GetConfigString(const char* name);
+// True when the user store or the factory file holds the name.
+bool configParser_HasConfig(const char* name);
 // Stores the value; 1 when the stored value changed, 0 when it was already
 // that value, -1 when the store could not be written.
 int configParser_SetConfigString(const char* name, const char* value);

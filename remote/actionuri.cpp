@@ -184,7 +184,10 @@ char* getURIType(const char* query, char* typeOut)
     if (!query)
         return typeOut;
     for (const ActionType& entry : kActionTypes) {
-        if (strncmp(query, entry.word, strlen(entry.word)) == 0) {
+        // The whole word: "cstaX&number=1" is no CSTA request.
+        size_t length = strlen(entry.word);
+        char next = strncmp(query, entry.word, length) == 0 ? query[length] : 'x';
+        if (next == '\0' || next == '=' || next == '&') {
             snprintf(typeOut, kURITypeSize, "%s", entry.word);
             break;
         }

@@ -29,7 +29,8 @@ constexpr size_t kActionSyslogMax = 510;
 
 // Writes the command type of the query ("key", "number", "phonecfg",
 // "redirectcall", "forward", "Server", "command", "csta": the first of these
-// the query begins with, case-sensitively) or "" into typeOut, which holds
+// the query begins with as a whole word, case-sensitively, followed by "=",
+// "&" or nothing) or "" into typeOut, which holds
 // kURITypeSize bytes, and returns typeOut. A null query gives "".
 char* getURIType(const char* query, char* typeOut);
 

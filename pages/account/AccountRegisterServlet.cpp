@@ -193,10 +193,14 @@ int AccountRegisterServlet::loadConfig(HttpRequest* request, HttpResponse* respo
                            AccountStatusWord(AskAccountState(account)), 0);
     varlist = AddServers(varlist, account);
     varlist = AddOutboundProxy(varlist, account);
-    // A refused write shows the account file's fields as they were typed.
+    // The account file's fields carry their rules' limits too, and a
+    // refused write shows them as they were typed.
     for (const IniField& field : IniFields()) {
-        if (const char* typed = TypedFormValue(field.field.c_str()))
-            varlist = TMPL_add_var(varlist, field.field.c_str(), EscapeHtml(typed).c_str(), 0);
+        const char* name = field.field.c_str();
+        varlist = TMPL_add_var(varlist, (field.field + "_limits").c_str(),
+                               FieldLimits(FindFieldRule(name)).c_str(), 0);
+        if (const char* typed = TypedFormValue(name))
+            varlist = TMPL_add_var(varlist, name, EscapeHtml(typed).c_str(), 0);
     }
     std::string index = std::to_string(account);
     varlist = TMPL_add_var(varlist, "var_accountID", index.c_str(), 0);

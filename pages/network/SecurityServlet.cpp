@@ -16,6 +16,9 @@ constexpr char kWrongPassword[] = "Error:The password is error!";
 constexpr char kNoSuchUser[] = "Error:No such user!";
 constexpr char kNotSaved[] = "Error:The password could not be saved!";
 constexpr char kChanged[] = "You have changed the password!";
+constexpr char kEmptyPassword[] = "Error:The new password must not be empty!";
+constexpr char kUnusablePassword[] =
+    "Error:A password may only hold ASCII letters, digits, blanks and punctuation!";
 
 // Higher ranks manage lower ones; 0 is no identity.
 int Rank(const std::string& identity)
@@ -35,6 +38,19 @@ bool VarEnabled()
 }
 
 }  // namespace
+
+const char* SecurityPasswordProblem(const char* password)
+{
+    if (!password || !*password)
+        return kEmptyPassword;
+    // The password file's hash takes printable ASCII only: anything else
+    // would store a password other than the one typed.
+    for (const char* p = password; *p; ++p) {
+        if (*p < 0x20 || *p > 0x7e)
+            return kUnusablePassword;
+    }
+    return nullptr;
+}
 
 bool SecurityMayList(const std::string& viewer, const std::string& target, bool varEnabled)
 {
@@ -115,6 +131,12 @@ int SecurityServlet::writeConfig(HttpRequest* request, HttpResponse* response)
     PasswordChange rule = SecurityChangeRule(viewer, mode);
     if (rule == PasswordChange::Refused) {
         SetNoticePage(response, false, kPage, kNoJurisdiction);
+        return 0;
+    }
+    if (const char* problem = SecurityPasswordProblem(newPassword)) {
+        log_log(2, 4, "SecurityServlet::writeConfig new password refused\n");
+        SetNoticePage(response, false, kPage, problem);
+        response->sendError(400);
         return 0;
     }
 

@@ -21,6 +21,10 @@ enum class PasswordChange {
 // (with the old password) or that of an identity below it.
 PasswordChange SecurityChangeRule(const std::string& viewer, const std::string& mode);
 
+// Why a new password cannot be stored as typed (empty, or a character the
+// password file's hash cannot hold); null when it can.
+const char* SecurityPasswordProblem(const char* password);
+
 class SecurityServlet : public HttpServlet {
 public:
     void init() override {}

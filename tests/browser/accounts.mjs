@@ -18,7 +18,9 @@ await runBrowserTest(async (page, base) => {
   await page.locator("#AccountLabel").fill("Lobby <2>");
   await page.locator("#AccountTransport").selectOption("1");
   await Promise.all([page.waitForURL(/[?&]p=account-register&q=load&acc=1/), page.locator("#confirm").click()]);
+  check((await page.locator(".saved").count()) === 1, "the page says it saved");
   await page.reload();
+  check((await page.locator(".saved").count()) === 0, "only once");
   check((await page.locator("#AccountLabel").inputValue()) === "Lobby <2>", "the new label shows after a reload");
   check((await page.locator("#AccountTransport").inputValue()) === "1", "the chosen transport shows after a reload");
 
@@ -32,6 +34,12 @@ await runBrowserTest(async (page, base) => {
   await page.goto(`${base}/servlet?p=account-adv&q=load&acc=1`);
   check((await page.locator("#MessageVoiceNumber").getAttribute("name")) === "MessageVoiceNumber1", "the voice-mail field carries the account");
   await shot(page, "account-adv.png");
+  await page.locator("#AccountMinRTPPort").fill("20000");
+  await page.locator("#AccountMaxRTPPort").fill("10000");
+  await Promise.all([page.waitForURL(/[?&]q=write/), page.locator("#AccountMaxRTPPort").press("Enter")]);
+  check((await page.locator("#error-AccountMinRTPPort").count()) === 1, "the refusal stands next to its field");
+  check((await page.locator("#AccountMinRTPPort").inputValue()) === "20000", "what was typed stays");
+  await shot(page, "account-adv-refused.png");
 
   await page.goto(`${base}/servlet?p=account-codec&q=load&acc=1`);
   const enabled = page.locator("#enabledList option");

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "auth/loginSession.h"
 #include "filter/LoginListener.h"
+#include "frame/servlet.h"
 #include "platform/configparser.h"
 #include "platform/system.h"
 #include "tests/support/buspeer.h"
@@ -20,7 +22,11 @@ constexpr char kChallenge[] = "Basic realm=\"VOIP PHONE\"";
 
 class Filter : public ::testing::Test {
 protected:
-    void SetUp() override { SeedWebUsers(); }
+    void SetUp() override
+    {
+        SeedWebUsers();
+        SharedLoginLockout().clear();  // shared with the login page
+    }
 
     int run(FakeRequest& request, FakeResponse& response)
     {
@@ -157,61 +163,80 @@ protected:
     BusPeer phone{{"app_vpPhone"}};
 };
 
-TEST_F(RemoteFilter, ActionUriWithoutLoginGetsTheChallenge)
-{
-    FakeRequest request("/servlet?key=OK");
-    FakeResponse response;
-    EXPECT_EQ(run(request, response), 0);
-    EXPECT_EQ(response.status, 401);
-    EXPECT_EQ(response.header("WWW-Authenticate"), kChallenge);
-    EXPECT_EQ(request.session().getAttribute("user"), nullptr);
-    EXPECT_EQ(commandsUpTo("key=F1"), (std::vector<std::string>{"key=F1&RIP=127.0.0.1"}));
-}
+struct RemoteCase {
+    const char* url;
+    const char* session;  // the session's identity, null: nobody logged in
+    int result;           // 1: the named page runs
+    int status;
+    const char* identity;  // what the page would see
+    const char* sent;      // the command the phone got, "" none
+};
 
-TEST_F(RemoteFilter, UrlCredentialsAreCheckedBeforeAnythingRuns)
+// Each remote-control kind, anonymous, with URL credentials and logged in:
+// its own handler answers it, and a page named beside it runs only for a
+// request that is logged in.
+TEST_F(RemoteFilter, EachKindAnsweredByItsOwnHandler)
 {
-    const struct {
-        const char* url;
-        bool runs;
-    } cases[] = {
-        {"/servlet?key=OK&@admin:admin", true},
-        {"/servlet?key=OK&@admin:wrong", false},
-        {"/servlet?key=OK&@admin", false},  // no colon: an empty password
-        {"/servlet?key=OK&@var:var", false},  // "var" is off
-        {"/servlet?key=OK&@nobody:nobody", false},
-        {"/servlet?number=123&@user:user", true},
+    const RemoteCase kCases[] = {
+        {"/servlet?key=OK", nullptr, 0, 401, "", ""},
+        {"/servlet?key=OK&@admin:admin", nullptr, 0, 0, "admin", "key=OK"},
+        {"/servlet?key=OK&@admin:wrong", nullptr, 0, 401, "", ""},
+        {"/servlet?key=OK&@admin", nullptr, 0, 401, "", ""},
+        {"/servlet?key=OK&@var:var", nullptr, 0, 401, "", ""},  // "var" is off
+        {"/servlet?number=123&@user:user", nullptr, 0, 0, "user", "number=123"},
+        {"/servlet?key=OK&p=account-basic&q=write&@user:user", nullptr, 1, 0, "user", "key=OK&p=account-basic&q=write"},
+        {"/servlet?key=OK&p=account-basic&q=write", "user", 1, 0, "user", "key=OK&p=account-basic&q=write"},
+        {"/servlet?push&p=account-basic&q=write", nullptr, 0, 400, "", ""},
+        {"/servlet?push&p=account-basic&q=write", "admin", 1, 400, "admin", ""},
+        {"/servlet?csta&p=account-basic&q=write", nullptr, 0, 0, "", "csta&p=account-basic&q=write"},
+        {"/servlet?command=screenshot&p=account-basic&q=write", nullptr, 0, 500, "", ""},  // no tool
+        {"/servlet?cstaX&number=1&p=account-basic&q=write", nullptr, 0, 0, "", ""},  // to the form
+        {"/servlet?phonecfg=get&@user:user", nullptr, 0, 403, "user", ""},
+        {"/servlet?Server=http://x&@user:user", nullptr, 0, 403, "user", ""},
+        {"/servlet?Server=http://x", "user", 0, 403, "user", ""},
+        {"/servlet?download=config.bin&p=settings-config", nullptr, 0, 401, "", ""},
+        {"/servlet?download=config.bin&p=settings-config&@admin:admin", nullptr, 1, 0, "admin", ""},
+        {"/servlet?download=config.bin&p=settings-config", "user", 1, 0, "user", ""},
     };
-    for (const auto& c : cases) {
+    for (const RemoteCase& c : kCases) {
         phone.clear();
+        SharedLoginLockout().clear();  // each row on its own
         FakeRequest request(c.url);
+        if (c.session)
+            request.login(c.session);
         FakeResponse response;
-        run(request, response);
-        std::string query = c.url + 9;
-        std::string command = query.substr(0, query.find("&@")) + "&RIP=127.0.0.1";
-        std::vector<std::string> seen = commandsUpTo("key=MARK");
-        if (c.runs) {
-            ASSERT_EQ(seen.size(), 2u) << c.url;
-            EXPECT_EQ(seen[0], command) << c.url;
-            EXPECT_NE(request.session().getAttribute("user"), nullptr) << c.url;
-            EXPECT_TRUE(request.session().invalidated) << "a fresh session for " << c.url;
-        } else {
-            EXPECT_EQ(seen.size(), 1u) << c.url;
-            EXPECT_EQ(response.status, 401) << c.url;
+        EXPECT_EQ(run(request, response), c.result) << c.url;
+        EXPECT_EQ(response.status, c.status) << c.url;
+        EXPECT_EQ(GetSessionIdentity(&request), std::string(c.identity)) << c.url;
+        if (response.status == 401) {
             EXPECT_EQ(response.header("WWW-Authenticate"), kChallenge) << c.url;
-            EXPECT_EQ(request.session().getAttribute("user"), nullptr) << c.url;
         }
+        // URL credentials log in this request, never a session.
+        if (!c.session) {
+            EXPECT_EQ(request.session().getAttribute("user"), nullptr) << c.url;
+            EXPECT_FALSE(request.session().invalidated) << c.url;
+        }
+        std::vector<std::string> seen = commandsUpTo("key=MARK");
+        std::string expected = *c.sent ? std::string(c.sent) + "&RIP=127.0.0.1" : "";
+        EXPECT_EQ(seen.size() == 2 ? seen[0] : "", expected) << c.url;
     }
 }
 
-TEST_F(RemoteFilter, UrlLoginSetsIdentityAndIdleTime)
+TEST_F(RemoteFilter, UrlCredentialsMeetTheLoginLockOut)
 {
-    configParser_SetConfigString("ReLogOffTime", "5");
-    FakeRequest request("/servlet?key=OK&@admin:admin");
-    FakeResponse response;
-    EXPECT_EQ(run(request, response), 0);  // no page named: the answer is complete
-    EXPECT_EQ(response.status, 0);
-    EXPECT_EQ(request.session().attributes["user"], "admin");
-    EXPECT_EQ(request.session().maxInactiveInterval, 300);
+    for (int i = 1; i <= 3; ++i) {
+        FakeRequest request("/servlet?key=OK&@admin:wrong" + std::to_string(i));
+        FakeResponse response;
+        run(request, response);
+        EXPECT_EQ(response.status, i < 3 ? 401 : 403) << i;
+    }
+    FakeRequest right("/servlet?key=OK&@admin:admin");
+    FakeResponse rightResponse;
+    EXPECT_EQ(run(right, rightResponse), 0);
+    EXPECT_EQ(rightResponse.status, 403);
+    EXPECT_EQ(commandsUpTo("key=MARK").size(), 1u);
+    EXPECT_TRUE(SharedLoginLockout().locked("127.0.0.1", MonotonicSeconds()));
+    SharedLoginLockout().clear();
 }
 
 TEST_F(RemoteFilter, ScreenshotAndCstaNeedNoCredentials)
@@ -226,28 +251,6 @@ TEST_F(RemoteFilter, ScreenshotAndCstaNeedNoCredentials)
         EXPECT_EQ(response.status, 401) << url;
         EXPECT_EQ(response.header("WWW-Authenticate"), "") << url;
     }
-    FakeRequest other("/servlet?command=reboot");
-    FakeResponse otherResponse;
-    run(other, otherResponse);
-    EXPECT_EQ(otherResponse.header("WWW-Authenticate"), kChallenge);
-}
-
-TEST_F(RemoteFilter, DownloadsNeedALogin)
-{
-    FakeRequest anonymous("/servlet?download=config.bin&p=settings-config");
-    FakeResponse anonymousResponse;
-    EXPECT_EQ(run(anonymous, anonymousResponse), 0);
-    EXPECT_EQ(anonymousResponse.header("WWW-Authenticate"), kChallenge);
-
-    FakeRequest withCredentials("/servlet?download=config.bin&p=settings-config&@admin:admin");
-    FakeResponse response;
-    EXPECT_EQ(run(withCredentials, response), 1);
-    EXPECT_EQ(withCredentials.session().attributes["user"], "admin");
-
-    FakeRequest loggedIn("/servlet?download=config.bin&p=settings-config");
-    loggedIn.login("user");
-    FakeResponse loggedInResponse;
-    EXPECT_EQ(run(loggedIn, loggedInResponse), 1);
 }
 
 TEST_F(RemoteFilter, OverlongRemoteQueriesAreRefusedNotCut)
@@ -264,18 +267,6 @@ TEST_F(RemoteFilter, OverlongRemoteQueriesAreRefusedNotCut)
     page.login("admin");
     FakeResponse pageResponse;
     EXPECT_EQ(run(page, pageResponse), 1);
-}
-
-TEST_F(RemoteFilter, PushIsHandedOnWithoutLogin)
-{
-    // Nobody may push on this phone: refused, and said so, but never sent
-    // to the login form.
-    FakeRequest request("/servlet?push");
-    request.setBody("xml=<x/>");
-    FakeResponse response;
-    EXPECT_EQ(run(request, response), 0);
-    EXPECT_EQ(response.status, 400);
-    EXPECT_EQ(response.redirect, "");
 }
 
 // ---- Pure pieces ---------------------------------------------------------------

@@ -80,18 +80,6 @@ TEST_F(AccountsOverHttp, RegisterWriteWithTheMaskKeepsThePassword)
     EXPECT_EQ(std::string::npos, shown.find("1001\" autocomplete"));  // the password is not shown
 }
 
-TEST_F(AccountsOverHttp, AnAccountOutsideTheRangeReachesNoFile)
-{
-    page("/servlet?p=account-register&q=load&acc=0");
-    HttpAnswer written = http.postForm("/servlet?p=account-register&q=write",
-                                       "var_accountID=..%2F..%2Fsystem%2Fx&server1=evil.test");
-    EXPECT_NE(302, written.status);
-    EXPECT_FALSE(stack.root().exists("/config/system/x.cfg"));
-    EXPECT_FALSE(stack.root().exists("/config/user/voip/sipAccount..cfg"));
-    EXPECT_EQ("no such account!", http.get("/servlet?p=account-basic&q=load&acc=7").body);
-    EXPECT_EQ("no such account!", http.get("/servlet?p=account-register&q=load&acc=x").body);
-}
-
 TEST_F(AccountsOverHttp, ReorderedCodecsShowInTheNewOrder)
 {
     std::string before = page("/servlet?p=account-codec&q=load&acc=1").body;

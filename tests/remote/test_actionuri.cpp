@@ -27,7 +27,9 @@ TEST(ActionUriType, FirstMatchingPrefixCaseSensitive)
         const char* type;
     } cases[] = {
         {"key=OK", "key"},
-        {"keyboard", "key"},
+        {"keyboard", ""},
+        {"cstaX&number=1", ""},
+        {"key&x", "key"},
         {"number=123", "number"},
         {"phonecfg=get", "phonecfg"},
         {"redirectcall=1&number=2", "redirectcall"},

@@ -95,6 +95,7 @@ TEST(Phonecfg, ErrorsExitWithTwo)
         {"get", "A", "--account", "-1"},
         {"get", "A", "--account", "99999999999"},
         {"get", ""},
+        {"get", "NoSuchField"},
         {"set", "A=B", "1"},
         {"--root"},
     };

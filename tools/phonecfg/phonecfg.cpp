@@ -71,6 +71,9 @@ int main(int argc, char** argv)
     std::string name = account < 0 ? words[1]
                                    : configParser_GetAccountConfigName(words[1].c_str(), account);
     if (get) {
+        // A typing error must not read as an empty setting.
+        if (!configParser_HasConfig(name.c_str()))
+            return fail("unknown field " + name + " (neither stored nor a factory default)");
         printf("%s\n", configParser_GetConfigString(name.c_str()).c_str());
         return 0;
     }

@@ -103,6 +103,8 @@ TEST(CodecPostedList, EntriesBecomeRows)
         // Skipped entries that do carry a colon still take their place.
         {":3,PCMU:-1,PCMA:x,PCMA:19,G722:2", true, {"G722/2/on/5"}},
         {"opus:18", true, {"opus/18/on/1"}},
+        // One entry per slot: the first wins.
+        {"PCMU:0,PCMU:0,G722:0,PCMA:1", true, {"PCMU/0/on/1", "PCMA/1/on/4"}},
     };
     for (const auto& c : kCases) {
         ZRList<std::string> entries;
@@ -111,6 +113,15 @@ TEST(CodecPostedList, EntriesBecomeRows)
         PutCodecData2List(rows, entries, c.enabled);
         EXPECT_EQ(Rows(rows), c.expected) << c.text;
     }
+    // A posted list far longer than the slots costs no more than the slots.
+    std::string flood;
+    for (int i = 0; i < 100000; ++i)
+        flood += "PCMU:" + std::to_string(i % 40) + ",";
+    ZRList<std::string> entries;
+    String2List(entries, flood, ',');
+    ZRList<Codec_Info> rows;
+    PutCodecData2List(rows, entries, true);
+    EXPECT_EQ(rows.size(), kCodecSlots);
 }
 
 // ---- Reading the slots ---------------------------------------------------------

@@ -391,6 +391,15 @@ TEST_F(AccountPage, BasicWriteTakesCodesOnlyWithoutTheCentralService)
         EXPECT_EQ(Stored("AccountMissCallLog", 1), "0");
         EXPECT_EQ(Stored("AccountRing", 1), "Resource:Ring1.wav");
     }
+    // Only a ring the page offers is stored; the form comes back with why.
+    AccountBasicServlet servlet;
+    FakeRequest request("/servlet?p=account-basic&q=write");
+    request.setPost({{"var_accountID", "1"}, {"AccountRing", "Config:../../x.wav"}});
+    FakeResponse response;
+    servlet.onRequest(&request, &response);
+    EXPECT_EQ(response.status, 400);
+    EXPECT_EQ(response.loopVar("fieldErrors", 0, "field"), "AccountRing");
+    EXPECT_EQ(Stored("AccountRing", 1), "Resource:Ring1.wav");
 }
 
 TEST_F(AccountPage, BasicWriteTellsThePhoneOfAChangedAutoAnswer)

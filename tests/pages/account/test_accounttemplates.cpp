@@ -64,6 +64,9 @@ TEST(AccountTemplates, RegisterPostsEveryFieldTheWriteReads)
     EXPECT_NE(page.find("name=\"AccountPassword\" maxlength=\"99\" value=\"********\""),
               std::string::npos);
     EXPECT_NE(page.find("data-account=\"1\""), std::string::npos);
+    // The server's rules reach the form as constraints.
+    EXPECT_NE(page.find("name=\"port1\" value=\"5060\" type=\"number\" step=\"1\" min=\"1\" max=\"65535\""),
+              std::string::npos);
 }
 
 TEST(AccountTemplates, AdvancedFieldsAreTheOnesThePageReads)
@@ -96,6 +99,13 @@ TEST(AccountTemplates, BasicOffersTheRingTonesAndSwitches)
                               "AccountRejectAnonymousRejectOffCode", "AccountMissCallLog"})
         EXPECT_EQ(names.count(field), 1u) << field;
     EXPECT_NE(page.find("<option value=\"Common\""), std::string::npos);
+    // The shared on/off options mark the stored state.
+    configParser_SetConfigString("AccountMissCallLog.1", "1");
+    FakeResponse again;
+    page = RenderedPage(servlet, "account-basic", again);
+    size_t select = page.find("name=\"AccountMissCallLog\"");
+    EXPECT_LT(page.find("<option value=\"1\" class=\"t\" selected>Enabled", select),
+              page.find("</select>", select));
 }
 
 TEST(AccountTemplates, CodecFormPostsTheListsAsShown)

@@ -170,40 +170,51 @@ TEST_F(Security, LoadWithoutLoginOrFile)
 
 TEST_F(Security, ChangesFollowTheRules)
 {
+    const std::string kEmpty = "setTimeout$security$Error:The new password must not be empty!";
+    const std::string kUnusable =
+        "setTimeout$security$Error:A password may only hold ASCII letters, digits, blanks and punctuation!";
     const struct {
         const char* viewer;
         const char* mode;
         const char* oldPassword;  // null: not posted
-        const char* notice;
-        const char* user;         // whose password is checked afterwards
+        const char* newPassword;
+        std::string notice;
+        const char* user;  // whose password is checked afterwards
         bool changed;
     } cases[] = {
-        {"admin", "user", nullptr, kChanged, "user", true},
-        {"admin", "admin", nullptr, kWrongOld, "admin", false},
-        {"admin", "admin", "wrong", kWrongOld, "admin", false},
-        {"admin", "admin", "admin", kChanged, "admin", true},
-        {"admin", "var", nullptr, kChanged, "var", true},
-        {"var", "user", nullptr, kChanged, "user", true},
-        {"var", "admin", "admin", kNoJurisdiction, "admin", false},
-        {"user", "admin", "admin", kNoJurisdiction, "admin", false},
-        {"user", "var", "var", kNoJurisdiction, "var", false},
-        {"user", "user", "user", kChanged, "user", true},
-        {"user", "user", "", kWrongOld, "user", false},
-        {"", "user", "user", kNoJurisdiction, "user", false},
-        {"admin", "guest", nullptr, kNoJurisdiction, "guest", false},
+        {"admin", "user", nullptr, "N3w-pass", kChanged, "user", true},
+        {"admin", "admin", nullptr, "N3w-pass", kWrongOld, "admin", false},
+        {"admin", "admin", "wrong", "N3w-pass", kWrongOld, "admin", false},
+        {"admin", "admin", "admin", "N3w-pass", kChanged, "admin", true},
+        {"admin", "var", nullptr, "N3w-pass", kChanged, "var", true},
+        {"var", "user", nullptr, "N3w-pass", kChanged, "user", true},
+        {"var", "admin", "admin", "N3w-pass", kNoJurisdiction, "admin", false},
+        {"user", "admin", "admin", "N3w-pass", kNoJurisdiction, "admin", false},
+        {"user", "var", "var", "N3w-pass", kNoJurisdiction, "var", false},
+        {"user", "user", "user", "N3w-pass", kChanged, "user", true},
+        {"user", "user", "", "N3w-pass", kWrongOld, "user", false},
+        {"", "user", "user", "N3w-pass", kNoJurisdiction, "user", false},
+        {"admin", "guest", nullptr, "N3w-pass", kNoJurisdiction, "guest", false},
+        // Stored as typed or not at all.
+        {"admin", "user", nullptr, "", kEmpty, "user", false},
+        {"admin", "user", nullptr, "N3w-p\xc3\xa4ss", kUnusable, "user", false},
+        {"admin", "user", nullptr, "N3w\tpass", kUnusable, "user", false},
+        {"admin", "user", nullptr, "N3w pass with blanks", kChanged, "user", true},
     };
     for (const auto& c : cases) {
         SeedWebUsers();
         FakeRequest request("/servlet?p=security&q=write");
-        request.login(c.viewer).setPost({{"mode", c.mode}, {"editNewPassword", "N3w-pass"}});
+        request.login(c.viewer).setPost({{"mode", c.mode}, {"editNewPassword", c.newPassword}});
         if (c.oldPassword)
             request.setPost({{"editOldPassword", c.oldPassword}});
         FakeResponse response;
         page.onRequest(&request, &response);
-        std::string what = std::string(c.viewer) + " sets " + c.mode;
+        std::string what = std::string(c.viewer) + " sets " + c.mode + " to " + c.newPassword;
         EXPECT_EQ(response.var("noticeLabel"), c.notice) << what;
-        EXPECT_EQ(passwordIs(c.user, "N3w-pass"), c.changed) << what;
+        EXPECT_EQ(passwordIs(c.user, c.newPassword), c.changed) << what;
         EXPECT_EQ(passwordIs(c.user, c.user), !c.changed) << what;
+        // The cut-off form of a refused password is no password either.
+        EXPECT_FALSE(passwordIs(c.user, "N3w-p")) << what;
     }
 }
 
