@@ -2,6 +2,7 @@
 // reaches, refused pages and modules, the type-change answer and the reset.
 #include "dsskey/DssKeyServlet.h"
 #include "tests/dsskey/dsskeytest.h"
+#include "platform/tmpl.h"
 #include "tests/support/fakes.h"
 
 namespace {
@@ -190,6 +191,23 @@ TEST_F(DsskeyPage, AccessLevelsOfTheKeySets)
     EXPECT_EQ(As("user", "q=load&model=3&extno=1").status, 403);
     EXPECT_EQ(As("user", "q=typeChanged&model=3&extno=1&keyindex=0&dktype=13").body, "");
     EXPECT_EQ(As("admin", "q=write", {{"model", "2"}, {"selType_1", "0"}}).redirect, "/servlet?p=dsskey&model=2&q=load");
+}
+
+// Every template renders and carries the fields the write reads back.
+TEST_F(DsskeyPage, TemplatesPostTheFieldsTheWriteReads)
+{
+    struct Case { const char* query; const char* file; int key; };
+    const Case kCases[] = {{"model=1&linepage=2", "dsskey-linekey.htm", 10}, {"model=2", "dsskey-programkey.htm", 14},
+                           {"model=3&extno=1", "dsskey-ext.htm", 0}, {"model=1", "dsskey-memorykey.htm", 1}};
+    for (const Case& c : kCases) {
+        std::string out;
+        EXPECT_TRUE(TMPL_render_file(std::string(PHONEWEB_SOURCE_DIR) + "/www/WEB-INFO/template/" + c.file,
+                                     Get(std::string("q=load&") + c.query).varlist(), out)) << out;
+        for (const char* field : {"selType_", "memValue_", "selLine_", "memLabel_", "memExt_"})
+            EXPECT_NE(out.find(std::string("name=\"") + field + std::to_string(c.key) + "\""), std::string::npos)
+                << c.file << " " << field;
+        EXPECT_NE(out.find("</html>"), std::string::npos) << c.file;
+    }
 }
 
 }  // namespace
