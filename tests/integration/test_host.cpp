@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
 #include <map>
 #include <netinet/in.h>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "frame/http.h"
 #include "platform/text.h"
 #include "tests/integration/harness.h"
 
@@ -221,4 +223,22 @@ TEST_F(Host, SessionCookieOnTheWire)
     HttpAnswer ended = http.get("/servlet?p=session&q=invalidate");
     EXPECT_NE(ended.header("Set-Cookie").find("Max-Age=0"), std::string::npos);
     EXPECT_EQ(lines(http.get("/servlet?p=session&q=get").body)["user"], "(null)");
+}
+
+// The host finds pages by their factory names only; everything else stays
+// inside the library.
+TEST(PageLibrary, ExportsTheFactoriesOnly)
+{
+    void* library = dlopen(Stack::pageLibrary(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    for (const char* absent : {"createContactsEnterpriseServlet", "createFeaturesUCServlet",
+                               "createNetworkDNSCacheServlet"}) {
+        auto factory = reinterpret_cast<HttpServlet* (*)()>(dlsym(library, absent));
+        ASSERT_NE(factory, nullptr) << absent;
+        EXPECT_EQ(factory(), nullptr) << absent;
+    }
+    EXPECT_NE(dlsym(library, "createLoginListener"), nullptr);
+    EXPECT_NE(dlsym(library, "createStatusServlet"), nullptr);
+    EXPECT_EQ(dlsym(library, "_Z17AccountStatusWordi"), nullptr);
+    dlclose(library);
 }

@@ -39,20 +39,14 @@ std::string PresentedSubject(int port)
     return subject;
 }
 
-class NetworkOverHttp : public ::testing::Test {
+class NetworkOverHttp : public PhoneStackTest {
 protected:
+    NetworkOverHttp() : PhoneStackTest(Options()) {}
     static Stack::Options Options()
     {
-        Stack::Options options;
-        options.testPages = false;
+        Stack::Options options = realPages([](TestRoot& root) { root.write("/config/openvpn/vpn.cnf", "old"); });
         options.https = true;
-        options.prepare = [](TestRoot& root) { root.write("/config/openvpn/vpn.cnf", "old"); };
         return options;
-    }
-
-    void login(HttpClient& client)
-    {
-        client.postForm("/servlet?p=login&q=login", "username=admin&pwd=admin&jumpto=status");
     }
 
     bool busLogHas(const std::string& text)
@@ -65,14 +59,11 @@ protected:
         }
         return false;
     }
-
-    Stack stack{Options()};
-    HttpClient http = stack.client();
 };
 
 TEST_F(NetworkOverHttp, SaveRebootUploadAndRefusedArchive)
 {
-    login(http);
+    login();
     HttpAnswer saved = http.postForm("/servlet?p=network-adv&q=write", "VlanWanVid=42&reboot=true");
     EXPECT_NE(saved.body.find("Rebooting , please wait ..."), std::string::npos);
     EXPECT_TRUE(busLogHas("\"id\":65543,\"wparam\":9,\"lparam\":0,\"kind\":\"broadcast\""));
@@ -94,7 +85,7 @@ TEST_F(NetworkOverHttp, SaveRebootUploadAndRefusedArchive)
 TEST_F(NetworkOverHttp, HttpsPresentsTheCertificateInUse)
 {
     EXPECT_NE(PresentedSubject(stack.httpsPort()).find("CN = IP Phone"), std::string::npos);
-    login(http);
+    login();
     TestCert mine("uploaded.phone");
     http.postMultipart("/servlet?p=server-cert&q=upload",
                        {{"certificatefile", mine.pem() + mine.keyPem(), "web.pem"}});
