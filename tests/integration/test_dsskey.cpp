@@ -14,23 +14,9 @@
 
 namespace {
 
-class DsskeyOverHttp : public ::testing::Test {
+class DsskeyOverHttp : public PhoneStackTest {
 protected:
-    static Stack::Options RealPages()
-    {
-        Stack::Options options;
-        options.testPages = false;
-        return options;
-    }
-    void SetUp() override
-    {
-        http.postForm("/servlet?p=login&q=login", "username=admin&pwd=admin&jumpto=status");
-    }
-    void TearDown() override
-    {
-        if (HasFailure())
-            fprintf(stderr, "---- server log ----\n%s\n", stack.serverLog().c_str());
-    }
+    void SetUp() override { login(); }
     HttpAnswer program(HttpClient& client, const std::string& label)
     {
         return client.postForm("/servlet?p=dsskey&q=write",
@@ -47,9 +33,6 @@ protected:
         }
         return false;
     }
-
-    Stack stack{RealPages()};
-    HttpClient http = stack.client();
 };
 
 TEST_F(DsskeyOverHttp, ProgrammedKeyIsStoredShownAndAnnounced)
