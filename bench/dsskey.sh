@@ -46,7 +46,9 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
-start_stack() {  # NAME LIBRARY [HOST_ARGS...]: the root is made like the demo's
+# start_stack NAME LIBRARY [HOST_ARGS...]: the root is made like the demo's;
+# sets STACK_PORT. Not run in a subshell, so that cleanup knows the pid.
+start_stack() {
     local name=$1 library=$2 root=$WORK/$1 port; shift 2
     mkdir -p "$root"/phone/factory "$root"/config/data "$root"/config/system "$root"/tmp "$root"/dev
     cp -r "$HERE/www" "$root/phone/www"
@@ -61,7 +63,7 @@ start_stack() {  # NAME LIBRARY [HOST_ARGS...]: the root is made like the demo's
         curl -s -o /dev/null "http://127.0.0.1:$port/" && break
         sleep 0.05
     done
-    echo "$port"
+    STACK_PORT=$port
 }
 
 host_cpu() {  # NAME: CPU ticks (user + system) of the host under that stack
@@ -71,10 +73,12 @@ host_cpu() {  # NAME: CPU ticks (user + system) of the host under that stack
     awk '{print $14 + $15}' "/proc/$host/stat"
 }
 
-REAL_PORT=$(start_stack real "$BUILD/libphoneweb.so")
+start_stack real "$BUILD/libphoneweb.so"
+REAL_PORT=$STACK_PORT
 "$BUILD/tools/phonesim/phonesim" --root "$WORK/real" >>"$WORK/sim.log" 2>&1 &
 PIDS+=($!)
-TEST_PORT=$(start_stack test "$BUILD/tests/integration/libtestpages.so" --page fixed=createTestFixedServlet)
+start_stack test "$BUILD/tests/integration/libtestpages.so" --page fixed=createTestFixedServlet
+TEST_PORT=$STACK_PORT
 sleep 0.5
 
 REAL=http://127.0.0.1:$REAL_PORT/servlet
