@@ -185,6 +185,36 @@ constexpr FieldRule kFieldRules[] = {
     // ---- directory pages ----
 
     // ---- maintenance pages ----
+    RuleHost("SyslogServerName", "PhoneSyslog"),
+    RuleNumber("ServerLogLevel", 0, 7, "PhoneSystemlogLevel"),
+    RuleNumber("SysLogLevel", 0, 7, "PhoneSystemlogLevel"),
+    RuleSwitch("ExportCFGClearPWD", "PhoneOptConfigfile"),
+    RuleText("AutoProvisionServerURL", 511, "PhoneServerURL"),
+    RuleText("AutoProvisionUser", 127, "PhoneAutoProvisionAccount"),
+    RuleText("AutoProvisionPassword", 127, "PhoneAutoProvisionPassword"),
+    RuleText("AutoProvisionAESKey16", 16, "PhoneCommonAESkey"),
+    RuleText("AutoProvisionAESKey16MAC", 16, "PhoneMACOrientedAESkey"),
+    RuleSwitch("AutoProvisionEnableDHCPOption", "PhonedhcpActive"),
+    {"AutoProvisionOptionType", FieldKind::Number, 128, 254, "PhoneCustomOption", nullptr, nullptr, true},
+    RuleText("DhcpOptionValue", 127, "PhoneDHCPOptionValue"),
+    RuleSwitch("AutoProvisionEnablePNP", "PhonePNPActive"),
+    RuleSwitch("ForbidZeroSwitch", "PhoneZeroSwitch"),
+    RuleNumber("ZeroWaitTime", 0, 100, "PhoneWaitTime"),
+    RuleSwitch("AutoProvisionPowerOn", "PhonePoweronActive"),
+    RuleSwitch("AutoProvisionRepeat", "PhoneRepeatlyActive"),
+    RuleNumber("AutoProvisionRepeatMinutes", 1, 43200, "PhoneRepeatInterval"),
+    RuleSwitch("AutoProvisionEnableWeekly", "PhoneWeeklyActive"),
+    RuleText("AutoProvisionWeeklyBeginTime", 5, "PhoneAutopTime"),
+    RuleText("AutoProvisionWeeklyEndTime", 5, "PhoneAutopTime"),
+    RuleText("AutoProvisionWeeklyMask", 7, "PhoneDayofWeek"),
+    RuleSwitch("TR069ServerTR069Switch", "PhoneEnableTR069"),
+    RuleText("TR069ServerURL", 511, "PhoneACSURL"),
+    RuleText("TR069ServerUsername", 127, "PhoneACSUsername"),
+    RuleText("TR069ServerPassword", 127, "PhoneACSPassword"),
+    RuleSwitch("TR069PeriodicInformSwitch", "PhoneEnablePeriodicInform"),
+    RuleNumber("TR069PeriodicInformInterval", 5, 4294967, "PhonePeriodicInformInterval"),
+    RuleText("TR069ConnectionRequestUsername", 127, "PhoneRequestUsername"),
+    RuleText("TR069ConnectionRequestPassword", 127, "PhoneRequestPassword"),
 
 };
 

@@ -21,6 +21,9 @@ cp -r -- "$HERE/www" "$ROOT/phone/www"
 cp -- "$HERE/factory/config.cfg" "$HERE/factory/htpasswd" "$ROOT/phone/factory/"
 [ -e "$ROOT/config/data/htpasswd" ] || cp -- "$HERE/factory/htpasswd" "$ROOT/config/data/htpasswd"
 cp -R -n -- "$HERE/factory/seed/." "$ROOT/"
+# The factory folder's entries name what a configuration export holds.
+mkdir -p -- "$ROOT/phone/factory/system" "$ROOT/phone/factory/data" "$ROOT/phone/factory/user" \
+            "$ROOT/phone/factory/certs"
 if [ -n "$UTRAC" ]; then
     mkdir -p -- "$ROOT/boot/bin"
     cp -- "$UTRAC" "$ROOT/boot/bin/utrac.new"

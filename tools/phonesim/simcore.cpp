@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
 #include "tools/phonesim/simcalls.h"
+#include "tools/phonesim/simdiagnostics.h"
 #include "tools/phonesim/simdsskey.h"
 
 namespace phonesim {
@@ -233,6 +234,21 @@ int SimState::expansionLayout() const
     return static_cast<int>((count & 0xF) | ((kind & 0xFFFFFF) << 4));
 }
 
+bool SimState::overrides(unsigned int id) const
+{
+    for (const auto& entry : entries_) {
+        long long number = 0;
+        bool valid = false;
+        if (entry.first.compare(0, 6, "reply/") == 0 && parseNumber(entry.first.substr(6), number) &&
+            static_cast<unsigned int>(number) == id) {
+            replyFromText(entry.second, valid);
+            if (valid)
+                return true;
+        }
+    }
+    return false;
+}
+
 Reply SimState::answer(const BusMessage& message) const
 {
     Reply reply;
@@ -287,7 +303,10 @@ std::string DefaultStateText()
            "[reply]\n"
            "; <message id> = answer to that send (none: no answer), default = any other\n"
            "; 0x3001F = 0 fails the configuration export (none: it times out)\n"
-           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n";
+           "; 0x10014 = 0 refuses CSTA requests (with an error document)\n"
+           "\n"
+           "[autop]\n"
+           "; running = 1 makes autoServer report a provisioning run (0xA0001)\n";
 }
 
 bool PhoneSim::start(std::string& error)
@@ -332,11 +351,13 @@ Reply PhoneSim::handle(const BusMessage& message)
     if (message.kind != "broadcast" || broadcasts_.firstSight(message.senderPid, message.serial))
         appendLog(BusLogLine(message));
     RecordCall(message, static_cast<long long>(time(nullptr)));
-    if (message.kind != "send")
-        return Reply{false, 0};
     SimState state;
     state.load(statePath_);
-    Reply reply = state.answer(message);
+    Reply played;
+    bool mine = PlayDiagnostics(message, state, played);
+    if (message.kind != "send")
+        return Reply{false, 0};
+    Reply reply = mine && !state.overrides(message.id) ? played : state.answer(message);
     WriteAnswerFiles(message, reply.answer, reply.value);
     WriteBlfListFile(state.section("blflist"), message, reply.answer);
     return reply;

@@ -65,11 +65,14 @@ public:
     // unreadable, leaving the defaults.
     bool load(const std::string& realPath);
     Reply answer(const BusMessage& message) const;
+    // Whether "[reply]" names an answer for this id (it wins over any play).
+    bool overrides(unsigned int id) const;
+    // A value of the file, "" when absent.
+    std::string value(const char* section, const std::string& key) const;
     // The keys and values of one section, in file order.
     std::vector<std::pair<std::string, std::string>> section(const char* name) const;
 
 private:
-    std::string value(const char* section, const std::string& key) const;
     Reply accountStatus(int account) const;
     int expansionLayout() const;
 
