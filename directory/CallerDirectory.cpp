@@ -1,9 +1,15 @@
 #include "directory/CallerDirectory.h"
 
-// Replaced by the contact manager's look-up once the local directory lands.
-CallerDirectory::CallerDirectory() {}
+#include "directory/ContactsCommon.h"
+#include "platform/contactmanager.h"
 
-std::string CallerDirectory::nameOf(const std::string&)
+CallerDirectory::CallerDirectory()
 {
-    return std::string();
+    ContactManagerUpToDate();
+}
+
+std::string CallerDirectory::nameOf(const std::string& number)
+{
+    NS_DIRECTORY::CContactLocalManager* manager = NS_DIRECTORY::CContactLocalManager::GetInstance();
+    return manager ? manager->GetContactNameByPhoneNumber(number.c_str()) : std::string();
 }

@@ -30,4 +30,9 @@ if [ -n "$UTRAC" ]; then
     chmod 0755 -- "$ROOT/boot/bin/utrac.new"
     mv -f -- "$ROOT/boot/bin/utrac.new" "$ROOT/boot/bin/utrac"
 fi
+# The photo scaler is firmware too.
+mkdir -p -- "$ROOT/phone/scripts"
+cp -- "$HERE/tools/scripts/imageScale.sh" "$ROOT/phone/scripts/imageScale.sh.new"
+chmod 0755 -- "$ROOT/phone/scripts/imageScale.sh.new"
+mv -f -- "$ROOT/phone/scripts/imageScale.sh.new" "$ROOT/phone/scripts/imageScale.sh"
 "$HERE/tools/mkcerts.sh" "$ROOT"

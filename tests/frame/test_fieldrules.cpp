@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "frame/frame.h"
@@ -52,11 +53,14 @@ TEST(FieldRules, FactoryDefaultsPassTheirRules)
     std::ifstream factory(PHONEWEB_SOURCE_DIR "/factory/config.cfg");
     ASSERT_TRUE(factory.good());
     std::string line;
+    std::set<std::string> seen;
     while (std::getline(factory, line)) {
         size_t equals = line.find('=');
         if (line.empty() || line[0] == '#' || equals == std::string::npos)
             continue;
         std::string name = line.substr(0, equals);
+        // A second default of the same field would silently lose to the first.
+        EXPECT_TRUE(seen.insert(name).second) << name << " is defined twice";
         size_t dot = name.find('.');
         EXPECT_RULE(name.substr(0, dot).c_str(), line.substr(equals + 1).c_str(), true);
     }

@@ -21,6 +21,7 @@
 #include "platform/msgids.h"
 #include "platform/paths.h"
 #include "tools/phonesim/answerfiles.h"
+#include "tools/phonesim/directory.h"
 #include "tools/phonesim/simcalls.h"
 #include "tools/phonesim/simdiagnostics.h"
 #include "tools/phonesim/simdsskey.h"
@@ -357,6 +358,10 @@ Reply PhoneSim::handle(const BusMessage& message)
     bool mine = PlayDiagnostics(message, state, played);
     if (message.kind != "send")
         return Reply{false, 0};
+    // The directory exchange really happens, unless the state file dictates
+    // the answer.
+    if (IsDirectoryExchange(message) && !state.overrides(message.id))
+        return Reply{true, ServeDirectoryExchange(message.lparam)};
     Reply reply = mine && !state.overrides(message.id) ? played : state.answer(message);
     WriteAnswerFiles(message, reply.answer, reply.value);
     WriteBlfListFile(state.section("blflist"), message, reply.answer);

@@ -1,0 +1,19 @@
+// The page "features-actionurl": the URLs the phone calls when an event happens.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class FeaturesActionurlServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+};
+
+PHONEWEB_EXPORT HttpServlet* createFeaturesActionurlServlet();

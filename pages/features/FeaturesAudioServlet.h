@@ -1,0 +1,20 @@
+// The page "features-audio": call waiting tone, key and send tones, the
+// redial tone and the ringer device.
+#pragma once
+
+#include "frame/http.h"
+
+struct TMPL_varlist;
+
+class FeaturesAudioServlet : public HttpServlet {
+public:
+    void init() override {}
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int writeConfig(HttpRequest* request, HttpResponse* response);
+    TMPL_varlist* showItemsByLevel(TMPL_varlist* varlist, HttpRequest* request);
+};
+
+PHONEWEB_EXPORT HttpServlet* createFeaturesAudioServlet();
