@@ -36,3 +36,5 @@ cp -- "$HERE/tools/scripts/imageScale.sh" "$ROOT/phone/scripts/imageScale.sh.new
 chmod 0755 -- "$ROOT/phone/scripts/imageScale.sh.new"
 mv -f -- "$ROOT/phone/scripts/imageScale.sh.new" "$ROOT/phone/scripts/imageScale.sh"
 "$HERE/tools/mkcerts.sh" "$ROOT"
+# Ring tones, wallpapers, the time-zone table and the image scaler.
+"$HERE/factory/settings/install.sh" "$ROOT"

@@ -20,15 +20,6 @@
     return false;
   }
 
-  /* Destructive forms and buttons ask first. */
-  function confirmations() {
-    each("form[data-confirm]", function (form) {
-      form.addEventListener("submit", function (event) {
-        if (!window.confirm(say(form.getAttribute("data-confirm")))) event.preventDefault();
-      });
-    });
-  }
-
   function contactList() {
     var form = byId("listForm");
     if (!form) return;
@@ -181,7 +172,6 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
-    confirmations();
     contactList();
     calls();
     contactForm();

@@ -41,7 +41,10 @@
     for (i = 0; i < reloads.length; i++) {
       reloads[i].addEventListener("change", function (event) { reloadWith(event.target.form); });
     }
-    var asks = document.querySelectorAll("[data-confirm]");
+    /* The script comes with every page; other pages ask in their own way. */
+    var page = /[?&]p=([^&]*)/.exec(window.location.search);
+    var ours = page && /^(features-|hidden$)/.test(decodeURIComponent(page[1]));
+    var asks = ours ? document.querySelectorAll("button[data-confirm], a[data-confirm]") : [];
     for (i = 0; i < asks.length; i++) {
       asks[i].addEventListener("click", function (event) {
         if (!window.confirm(word(event.currentTarget.getAttribute("data-confirm")))) event.preventDefault();

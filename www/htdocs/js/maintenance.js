@@ -39,7 +39,8 @@
         return;
       }
     }
-    var text = (button && button.getAttribute("data-confirm")) || form.getAttribute("data-confirm");
+    /* A form's own data-confirm is asked by the shared script. */
+    var text = button && button.getAttribute("data-confirm");
     if (text && !window.confirm(word(text) + "\n" + word("Continue?"))) event.preventDefault();
   }
 

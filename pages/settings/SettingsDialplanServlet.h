@@ -1,0 +1,22 @@
+// The replace rules: a dialled prefix is replaced by another text, optionally
+// only on chosen accounts.
+#pragma once
+
+#include "frame/http.h"
+
+class SettingsDialplanServlet : public HttpServlet {
+public:
+    void init() override;
+    int onRequest(HttpRequest* request, HttpResponse* response) override;
+    void destory() override {}
+
+    int loadConfig(HttpRequest* request, HttpResponse* response);
+    int Add(HttpRequest* request, HttpResponse* response);
+    int Edit(HttpRequest* request, HttpResponse* response);
+    int Del(HttpRequest* request, HttpResponse* response);
+
+private:
+    int phoneType_ = 0;
+};
+
+PHONEWEB_EXPORT HttpServlet* createSettingsDialplanServlet();
