@@ -1,6 +1,6 @@
 /* DSS key page: picking another function for a key asks the phone which
  * parameters and options that function has on this key and redraws the
- * row's fields in place. Without this script the form still posts every
+ * row's fields in place (the shared script asks before the reset). Without this script the form still posts every
  * key as shown. */
 (function () {
   "use strict";
@@ -126,10 +126,5 @@
       select.addEventListener("change", function () { select.form.submit(); });
     });
     each(".js-hide", function (node) { node.hidden = true; });
-    each("form[data-confirm]", function (confirmed) {
-      confirmed.addEventListener("submit", function (event) {
-        if (!window.confirm(t(confirmed.getAttribute("data-confirm")))) event.preventDefault();
-      });
-    });
   });
 })();
