@@ -1,7 +1,7 @@
 /* DSS key page: picking another function for a key asks the phone which
  * parameters and options that function has on this key and redraws the
- * row's fields in place (the shared script asks before the reset). Without this script the form still posts every
- * key as shown. */
+ * row's fields in place (the shared script asks before the reset).
+ * Without this script the form still posts every key as shown. */
 (function () {
   "use strict";
 
