@@ -369,6 +369,8 @@ constexpr FieldRule kFieldRules[] = {
     RuleNumber("JitterNominal", 0, 300, "PhoneJitterBuffer"),
 
     // ---- DSS key page ----
+    RuleSwitch("EnablePageTips", "DSSKeyLineKey"),
+    RuleSwitch("DsskeyLength", "DSSKeyLineKey"),
 
     // ---- directory pages ----
 

@@ -77,7 +77,7 @@ const MenuPage kMenuPages[] = {
     {"network", "network", "", createNetworkServlet},
     {"network", "network-pcport", "", createNetworkPCPortServlet},
     {"network", "network-adv", "", createNetworkAdvServlet},
-    {"dsskey", "dsskey", "&model=0", createDssKeyServlet},
+    {"dsskey", "dsskey", "&model=1", createDssKeyServlet},
     {"features", "features-forward", "", createFeaturesForwardServlet},
     {"features", "features-general", "", createFeaturesGeneralServlet},
     {"features", "features-audio", "", createFeaturesAudioServlet},

@@ -24,6 +24,7 @@
 #include "tools/phonesim/directory.h"
 #include "tools/phonesim/simcalls.h"
 #include "tools/phonesim/simdiagnostics.h"
+#include "tools/phonesim/simdsskey.h"
 
 namespace phonesim {
 
@@ -196,6 +197,16 @@ std::string SimState::value(const char* section, const std::string& key) const
     return std::string();
 }
 
+std::vector<std::pair<std::string, std::string>> SimState::section(const char* name) const
+{
+    std::string prefix = std::string(name) + "/";
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& entry : entries_)
+        if (entry.first.compare(0, prefix.size(), prefix) == 0)
+            out.emplace_back(entry.first.substr(prefix.size()), entry.second);
+    return out;
+}
+
 Reply SimState::accountStatus(int account) const
 {
     bool valid = false;
@@ -286,6 +297,10 @@ std::string DefaultStateText()
            "; count = attached expansion modules (default: as /dev/exp0 describes)\n"
            "; kind = key layout kind, 1 = 38 keys, else 40 keys (default 1)\n"
            "\n"
+           "[blflist]\n"
+           "; <set>.<key> = value|label|extension: what the key status query 0x3001E\n"
+           "; leaves in /tmp/tmpBLFListValues (set line, memory or exp)\n"
+           "\n"
            "[reply]\n"
            "; <message id> = answer to that send (none: no answer), default = any other\n"
            "; 0x3001F = 0 fails the configuration export (none: it times out)\n"
@@ -352,6 +367,7 @@ Reply PhoneSim::handle(const BusMessage& message)
     if (std::optional<int> restart = reboot_.answer(message); restart && !state.overrides(message.id))
         reply = Reply{true, *restart};
     WriteAnswerFiles(message, reply.answer, reply.value);
+    WriteBlfListFile(state.section("blflist"), message, reply.answer);
     return reply;
 }
 

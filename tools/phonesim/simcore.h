@@ -56,6 +56,7 @@ struct Reply {
 //   [phone]   talking = 0|1
 //   [account] status.<n> = <status>        (n counts from 0)
 //   [exp]     count = <modules>, kind = <key layout kind>
+//   [blflist] <set>.<key> = value|label|extension (simdsskey.h)
 //   [reply]   <id> = <value> | none        (id in hex "0x..." or decimal;
 //             "default" answers every other send)
 // A missing or unreadable file means the defaults.
@@ -69,6 +70,8 @@ public:
     bool overrides(unsigned int id) const;
     // A value of the file, "" when absent.
     std::string value(const char* section, const std::string& key) const;
+    // The keys and values of one section, in file order.
+    std::vector<std::pair<std::string, std::string>> section(const char* name) const;
 
 private:
     Reply accountStatus(int account) const;

@@ -1039,3 +1039,40 @@ var LANG_CODE = "de";
   "Too many failed logins from this address. Please try again in 3 minutes.":
     "Zu viele fehlgeschlagene Anmeldungen von dieser Adresse. Bitte versuchen Sie es in 3 Minuten erneut."
 });
+
+/* DSS keys: the key page and the names of the key functions. */
+[
+  ["Line Key", "Leitungstaste"], ["Memory Key", "Speichertaste"],
+  ["Programmable Key", "Programmierbare Taste"], ["Expansion Module", "Erweiterungsmodul"],
+  ["Key", "Taste"], ["Type", "Typ"], ["Value", "Wert"], ["Line", "Leitung"], ["Label", "Beschriftung"],
+  ["Extension", "Nebenstelle"], ["Page", "Seite"], ["Locked", "Gesperrt"], ["Show", "Anzeigen"],
+  ["Page Tips", "Seitenhinweise"], ["Key Label Length", "L\u00e4nge der Tastenbeschriftung"],
+  ["Normal", "Normal"], ["Extended", "Erweitert"], ["Reset to Factory", "Werkseinstellung"],
+  ["No keys to show.", "Keine Tasten vorhanden."],
+  ["No expansion module is attached.", "Kein Erweiterungsmodul angeschlossen."],
+  ["Only the four soft keys show a label.", "Nur die vier Softkeys zeigen eine Beschriftung."],
+  ["A Line key set to \"lock\" keeps its place on every page.",
+   "Eine auf \u201egesperrt\u201c gestellte Leitungstaste beh\u00e4lt ihren Platz auf jeder Seite."],
+  ["Reset every programmable key to its factory setting?",
+   "Alle programmierbaren Tasten auf die Werkseinstellung zur\u00fccksetzen?"],
+  ["Error: Write dsskey config error!", "Fehler: Die Tasten konnten nicht gespeichert werden!"],
+  ["default", "Standard"], ["float", "flie\u00dfend"], ["lock", "gesperrt"],
+  ["Conference", "Konferenz"], ["Forward", "Weiterleitung"], ["Transfer", "Vermittlung"],
+  ["Hold", "Halten"], ["Redial", "Wahlwiederholung"], ["Call Return", "R\u00fcckruf"],
+  ["Direct Pickup", "Direktannahme"], ["Call Park", "Parken"], ["Voice Mail", "Sprachbox"],
+  ["Speed Dial", "Kurzwahl"], ["Intercom", "Gegensprechen"], ["Group Listen", "Mith\u00f6ren"],
+  ["Public Hold", "\u00d6ffentlich halten"], ["Private Hold", "Privat halten"],
+  ["XML Group", "XML-Gruppe"], ["Group Pickup", "Gruppenannahme"], ["Paging", "Durchsage"],
+  ["Record", "Aufnahme"], ["Voice Record", "Sprachaufnahme"], ["History", "Anrufliste"],
+  ["Directory", "Telefonbuch"], ["Menu", "Men\u00fc"], ["Switch Account", "Konto wechseln"],
+  ["New SMS", "Neue SMS"], ["URL record", "URL-Aufnahme"], ["Button", "Schaltfl\u00e4che"],
+  ["Exp Switch", "Modul wechseln"], ["Prefix", "Vorwahl"], ["Local Phonebook", "Lokales Telefonbuch"],
+  ["Network Directory", "Netzwerk-Telefonbuch"], ["Local Group", "Lokale Gruppe"],
+  ["Network Group", "Netzwerkgruppe"], ["XML Phonebook", "XML-Telefonbuch"],
+  ["Get Balance", "Guthaben abfragen"], ["Custom Button", "Eigene Taste"], ["Keypad Lock", "Tastensperre"],
+  ["Switch Account Up", "Konto aufw\u00e4rts"], ["Switch Account Down", "Konto abw\u00e4rts"],
+  ["Meet-Me Conference", "Meet-Me-Konferenz"], ["Retrieve Park", "Geparkten Anruf holen"],
+  ["Emergency", "Notruf"], ["Favorites", "Favoriten"], ["Local History", "Lokale Anrufliste"],
+  ["Network CallLog", "Netzwerk-Anrufliste"], ["All Contacts", "Alle Kontakte"],
+  ["fields updated", "Felder aktualisiert"]
+].forEach(function (pair) { LANG[pair[0]] = pair[1]; });
