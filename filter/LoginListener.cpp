@@ -192,7 +192,10 @@ int LoginListener::onRequest(HttpRequest* request, HttpResponse* response)
 
     char bootMode[32] = "";
     userenv_get("BOOTMODE", bootMode, sizeof bootMode);
-    if (page && (Equals(page, "login") || Equals(page, "command") || Equals(bootMode, "safemode")))
+    // Safe mode only keeps the road to a new firmware open; every other page
+    // still needs a login.
+    if (page && (Equals(page, "login") || Equals(page, "command") ||
+                 (Equals(bootMode, "safemode") && Equals(page, "settings-upgrade"))))
         return 1;
 
     HttpSession* session = request->getSession(1);

@@ -130,7 +130,8 @@ fastcgi.server = (
 # its body, so a slow anonymous body holds nobody.
 \$HTTP["querystring"] =~ "(^|&)q=upgrade(&|$)" {
     server.stream-request-body = 2
-    server.max-request-size = 262144
+    # A 256 MiB image with its header and the form around it (KiB).
+    server.max-request-size = 266240
 }
 
 # "/" leads into the interface (the login form when nobody is logged in).

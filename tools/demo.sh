@@ -55,12 +55,36 @@ trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$SIM" --root "$ROOT" &
-SIM_PID=$!
-lighttpd -D -f "$CONF" &
-WEB_PID=$!
+# The phone: phonesim (its other processes; its start is the boot) and the
+# web server, which starts the host.
+start_phone() {
+    "$SIM" --root "$ROOT" &
+    SIM_PID=$!
+    local i
+    for i in $(seq 50); do
+        [ -e "$ROOT/tmp/phonesim/phonesim.pid" ] || ! kill -0 "$SIM_PID" 2>/dev/null && break
+        sleep 0.1
+    done
+    lighttpd -D -f "$CONF" &
+    WEB_PID=$!
+}
+start_phone
 
 echo "demo: http://127.0.0.1:$PORT/servlet?p=status&q=load  (root $ROOT; Ctrl-C stops)"
 echo "demo: https://127.0.0.1:$HTTPS_PORT/servlet?p=status&q=load  (the phone's self-signed certificate)"
-# Either process ending ends the demo.
-wait -n "$SIM_PID" "$WEB_PID" || true
+# phonesim ends with status 3 when the phone restarts (reboot, factory reset,
+# upgrade): the web side goes down with it and everything starts again, as
+# on the phone. Anything else ending ends the demo.
+while :; do
+    ENDED=
+    STATUS=0
+    wait -n -p ENDED "$SIM_PID" "$WEB_PID" || STATUS=$?
+    [ "$ENDED" = "$SIM_PID" ] && [ "$STATUS" -eq 3 ] || break
+    echo "demo: the phone restarts"
+    kill -TERM "$WEB_PID" 2>/dev/null || true
+    wait "$WEB_PID" 2>/dev/null || true
+    SIM_PID=
+    WEB_PID=
+    sleep 1
+    start_phone
+done

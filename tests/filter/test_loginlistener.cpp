@@ -95,12 +95,16 @@ TEST_F(Filter, LoggedInRequestsPass)
     }
 }
 
-TEST_F(Filter, SafeModeOpensEveryNamedPage)
+TEST_F(Filter, SafeModeOpensOnlyTheUpgradePage)
 {
     ASSERT_EQ(userenv_set("BOOTMODE", "safemode"), 0);
-    FakeRequest named("/servlet?p=security&q=load");
-    FakeResponse namedResponse;
-    EXPECT_EQ(run(named, namedResponse), 1);
+    FakeRequest upgrade("/servlet?p=settings-upgrade&q=load");
+    FakeResponse upgradeResponse;
+    EXPECT_EQ(run(upgrade, upgradeResponse), 1);
+    FakeRequest other("/servlet?p=security&q=load");
+    FakeResponse otherResponse;
+    EXPECT_EQ(run(other, otherResponse), 0);
+    EXPECT_EQ(otherResponse.redirect, "/servlet?p=login&q=loginForm&jumpto=security");
 
     FakeRequest unnamed("/servlet?q=load");
     FakeResponse unnamedResponse;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/exchange.h"
+#include "platform/system.h"
 #include "platform/paths.h"
 #include "platform/tmpl.h"
 #include "tests/host/exchange_fakes.h"
@@ -285,6 +286,15 @@ TEST_F(Exchange, BrokenMultipartBodies)
         EXPECT_EQ(answer.body.find("dropped"), std::string::npos);
         EXPECT_EQ(filesIn("/tmp/up"), 1u);
     }
+}
+
+TEST_F(Exchange, UpgradeBodyOnlyFromAnAdminOrInSafeMode)
+{
+    start("p=settings-upgrade&q=upgrade", kMultipart, "image");
+    EXPECT_FALSE(request->admitUpgrade());
+    ASSERT_EQ(userenv_set("BOOTMODE", "safemode"), 0);
+    start("p=settings-upgrade&q=upgrade", kMultipart, "image");
+    EXPECT_TRUE(request->admitUpgrade()) << "the recovery road needs no login";
 }
 
 TEST_F(Exchange, RawBodyInPiecesAndStalled)

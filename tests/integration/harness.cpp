@@ -375,9 +375,9 @@ void Stack::start()
         args.push_back(arg);
 
     for (int attempt = 0; attempt < 3; ++attempt) {
-        port_ = freePort();
+        port_ = fixedPort_ ? fixedPort_ : freePort();
         args[2] = std::to_string(port_);
-        httpsPort_ = options_.https ? freePort() : 0;
+        httpsPort_ = options_.https ? (fixedPort_ && httpsPort_ ? httpsPort_ : freePort()) : 0;
         std::string conf = harnessDir_ + "/lighttpd.conf";
         pid_t writer = fork();
         if (writer == 0) {
@@ -429,6 +429,24 @@ void Stack::stop()
         kill(host, SIGKILL);
     terminate(phonesim_);
     phonesim_ = -1;
+}
+
+bool Stack::waitForRestart(int timeoutMs)
+{
+    int status = 0;
+    bool ended = false;
+    for (int waited = 0; phonesim_ > 0 && !ended && waited < timeoutMs; waited += 25) {
+        ended = waitpid(phonesim_, &status, WNOHANG) == phonesim_;
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 3)
+        return false;
+    phonesim_ = -1;
+    stop();
+    fixedPort_ = port_;
+    start();
+    return true;
 }
 
 std::string Stack::url(const std::string& path) const

@@ -98,6 +98,11 @@ public:
     std::string url(const std::string& path) const;
     HttpClient client() const { return HttpClient(port_); }
 
+    // Waits until phonesim plays a restart (it ends with status 3), then
+    // starts the phone again on the same port, as the demo does; false when
+    // no restart came within the time.
+    bool waitForRestart(int timeoutMs);
+
     // The FastCGI host's process (started by lighttpd); -1 when not running.
     pid_t hostPid() const;
     // True while the process runs (a zombie has ended).
@@ -127,6 +132,7 @@ private:
     TestRoot root_;
     std::string harnessDir_;
     int port_ = 0;
+    int fixedPort_ = 0;  // after a restart the phone keeps its port
     int httpsPort_ = 0;
     pid_t lighttpd_ = -1;
     pid_t phonesim_ = -1;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 #include "tools/phonesim/simcore.h"
@@ -63,6 +64,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "phonesim: %s\n", error.c_str());
         return 1;
     }
+    // Only the one phonesim that serves the threads boots the phone.
+    std::vector<int> standIns;
+    phonesim::BootPhone(standIns);
     std::string pidFile = phonePath("/tmp/phonesim/phonesim.pid");
     if (!writeFileAtomic(pidFile, std::to_string(getpid()) + "\n"))
         fprintf(stderr, "phonesim: cannot write %s\n", pidFile.c_str());
@@ -71,7 +75,15 @@ int main(int argc, char** argv)
 
     sim.run(&g_stop, g_wake[0]);
 
+    phonesim::StopStandIns(standIns);
     unlink(pidFile.c_str());
+    if (sim.reboot().requested() && !g_stop) {
+        if (sim.reboot().factoryReset() && !phonesim::RestoreFactoryConfig(error))
+            fprintf(stderr, "phonesim: factory reset incomplete: %s\n", error.c_str());
+        fprintf(stderr, "phonesim: the phone restarts%s\n",
+                sim.reboot().factoryReset() ? " with its factory configuration" : "");
+        return phonesim::kRebootExitStatus;
+    }
     fprintf(stderr, "phonesim: stopped\n");
     return 0;
 }

@@ -351,6 +351,7 @@ Reply PhoneSim::handle(const BusMessage& message)
 {
     if (message.kind != "broadcast" || broadcasts_.firstSight(message.senderPid, message.serial))
         appendLog(BusLogLine(message));
+    reboot_.note(message);
     RecordCall(message, static_cast<long long>(time(nullptr)));
     SimState state;
     state.load(statePath_);
@@ -363,6 +364,8 @@ Reply PhoneSim::handle(const BusMessage& message)
     if (IsDirectoryExchange(message) && !state.overrides(message.id))
         return Reply{true, ServeDirectoryExchange(message.lparam)};
     Reply reply = mine && !state.overrides(message.id) ? played : state.answer(message);
+    if (std::optional<int> restart = reboot_.answer(message); restart && !state.overrides(message.id))
+        reply = Reply{true, *restart};
     WriteAnswerFiles(message, reply.answer, reply.value);
     WriteBlfListFile(state.section("blflist"), message, reply.answer);
     return reply;
@@ -376,7 +379,9 @@ void PhoneSim::run(volatile sig_atomic_t* stop, int wakeFd)
     if (wakeFd >= 0)
         fds.push_back(pollfd{wakeFd, POLLIN, 0});
     while (!*stop) {
-        int ready = poll(fds.data(), fds.size(), -1);
+        if (reboot_.requested() && reboot_.msUntilDue() == 0)
+            return;
+        int ready = poll(fds.data(), fds.size(), reboot_.msUntilDue());
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/msgbus.h"
+#include "tools/phonesim/simreboot.h"
 
 namespace phonesim {
 
@@ -96,12 +97,15 @@ public:
     Reply handle(const BusMessage& message);
     const std::string& logPath() const { return logPath_; }
     const std::string& statePath() const { return statePath_; }
+    // Whether a restart was asked for (run returns once it is due).
+    const RebootPlay& reboot() const { return reboot_; }
 
 private:
     void appendLog(const std::string& line);
 
     std::vector<std::unique_ptr<BusEndpoint>> endpoints_;
     BroadcastFilter broadcasts_;
+    RebootPlay reboot_;
     std::string logPath_;
     std::string statePath_;
 };
