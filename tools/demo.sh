@@ -49,15 +49,16 @@ stop_all() {
 
 "$HERE/tools/install-root.sh" "$ROOT" "$UTRAC"
 CONF="$ROOT/tmp/lighttpd.conf"
-PHONEWEB_HTTPS_PORT=$HTTPS_PORT "$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
 
 trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # The phone: phonesim (its other processes; its start is the boot) and the
-# web server, which starts the host.
+# web server, which starts the host. The web server's configuration is made
+# at every boot: the server certificate in use may have changed.
 start_phone() {
+    PHONEWEB_HTTPS_PORT=$HTTPS_PORT "$HERE/host/lighttpd-conf.sh" "$ROOT" "$PORT" "$HOST" "$LIBRARY" > "$CONF"
     "$SIM" --root "$ROOT" &
     SIM_PID=$!
     local i
