@@ -14,36 +14,6 @@
 
 namespace {
 
-class Session : public HttpSession {
-public:
-    void setAttribute(const char*, char* value) override { free(value); }
-    const char* getAttribute(const char*) override { return "admin"; }
-    void invalidate() override {}
-    void setMaxInactiveInterval(int) override {}
-};
-
-class Request : public HttpRequest {
-public:
-    std::map<std::string, std::string> fields;
-    const char* getParameter(const char* name) override
-    {
-        auto it = fields.find(name);
-        return it == fields.end() ? nullptr : it->second.c_str();
-    }
-    const char** getParameterValues(const char*) override { return nullptr; }
-    const char* getRequestURL() override { return "/servlet?p=dsskey"; }
-    const char* getRemoteAddr() override { return "127.0.0.1"; }
-    const char* getContentType() override { return ""; }
-    long getContentLength() override { return 0; }
-    void setLanguage(const char*) override {}
-    HttpSession* getSession(int) override { return &session_; }
-    void setUploadFileTemplate(const char*) override {}
-    int readBody(char*, int) override { return 0; }
-
-private:
-    Session session_;
-};
-
 // Renders like the host: the template file with the varlist.
 class Response : public HttpResponse {
 public:
@@ -77,12 +47,12 @@ int main()
 
     DssKeyServlet page;
     page.init();
-    Request load;
+    bench::Request load("/servlet?p=dsskey");
     load.fields = {{"q", "load"}, {"model", "1"}};
     Response response;
     measure("line-key page 1 (load and render)", 300, [&](int) { page.onRequest(&load, &response); });
     printf("%zu bytes\n", response.body.size());
-    Request change;
+    bench::Request change("/servlet?p=dsskey");
     change.fields = {{"q", "typeChanged"}, {"model", "1"}, {"keyindex", "3"}, {"dktype", "16"}};
     measure("typeChanged of line key 3 to BLF", 2000, [&](int) { page.onRequest(&change, &response); });
     return 0;

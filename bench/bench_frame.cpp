@@ -10,35 +10,6 @@
 #include "bench/benchutil.h"
 #include "frame/frame.h"
 
-namespace {
-
-class NoSession : public HttpSession {
-public:
-    void setAttribute(const char*, char* value) override { free(value); }
-    const char* getAttribute(const char*) override { return "admin"; }
-    void invalidate() override {}
-    void setMaxInactiveInterval(int) override {}
-};
-
-class BenchRequest : public HttpRequest {
-public:
-    const char* getParameter(const char*) override { return nullptr; }
-    const char** getParameterValues(const char*) override { return nullptr; }
-    const char* getRequestURL() override { return "/servlet?p=account-adv&q=load&acc=0"; }
-    const char* getRemoteAddr() override { return "127.0.0.1"; }
-    const char* getContentType() override { return ""; }
-    long getContentLength() override { return 0; }
-    void setLanguage(const char*) override {}
-    HttpSession* getSession(int) override { return &session_; }
-    void setUploadFileTemplate(const char*) override {}
-    int readBody(char*, int) override { return 0; }
-
-private:
-    NoSession session_;
-};
-
-}  // namespace
-
 int main()
 {
     bench::TempDir root;
@@ -65,7 +36,7 @@ int main()
     measure("read 49 account fields into a varlist", 2000, [&](int) {
         TMPL_free_varlist(readConfigOperate(FILETYPE_ACCOUNT, fields.data(), count, nullptr, 1));
     });
-    BenchRequest request;
+    bench::Request request("/servlet?p=account-adv&q=load&acc=0");
     measure("ShowLevel (4 menus, 38 items) + device vars", 2000, [&](int) {
         TMPL_free_varlist(AddShowLevel(nullptr, &request, fields.data(), 4, fields.data() + 4, 38));
     });

@@ -5,9 +5,46 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 
+#include "frame/http.h"
+
 namespace bench {
+
+// A session of a logged-in admin.
+class AdminSession : public HttpSession {
+public:
+    void setAttribute(const char*, char* value) override { free(value); }
+    const char* getAttribute(const char*) override { return "admin"; }
+    void invalidate() override {}
+    void setMaxInactiveInterval(int) override {}
+};
+
+// A request of the admin with a fixed URL and the fields set in `fields`.
+class Request : public HttpRequest {
+public:
+    explicit Request(const char* url) : url_(url) {}
+    std::map<std::string, std::string> fields;
+    const char* getParameter(const char* name) override
+    {
+        auto it = fields.find(name);
+        return it == fields.end() ? nullptr : it->second.c_str();
+    }
+    const char** getParameterValues(const char*) override { return nullptr; }
+    const char* getRequestURL() override { return url_; }
+    const char* getRemoteAddr() override { return "127.0.0.1"; }
+    const char* getContentType() override { return ""; }
+    long getContentLength() override { return 0; }
+    void setLanguage(const char*) override {}
+    HttpSession* getSession(int) override { return &session_; }
+    void setUploadFileTemplate(const char*) override {}
+    int readBody(char*, int) override { return 0; }
+
+private:
+    const char* url_;
+    AdminSession session_;
+};
 
 // Runs body(i) for i in 0 .. rounds-1 and prints the mean time per call.
 template <typename Body>
