@@ -21,23 +21,8 @@ while [ $# -gt 0 ]; do
 done
 command -v wrk >/dev/null || { echo "bench: wrk is missing (see bench/http.sh)" >&2; exit 1; }
 
-cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHONEWEB_TESTS=ON >/dev/null
-cmake --build "$BUILD" -j2 --target phoneweb-host phoneweb testpages phonesim >/dev/null
-HOST=$BUILD/host/phoneweb-host
-
-WORK=$(mktemp -d /tmp/phoneweb-dirbench-XXXXXX)
-PIDS=()
-cleanup() {
-    local pid
-    for pid in "${PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf -- "$WORK"
-}
-trap cleanup EXIT
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
+. "$HERE/bench/stack.sh"
+bench_setup dirbench
 
 make_root() {
     "$HERE/tools/install-root.sh" "$1" >/dev/null

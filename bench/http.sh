@@ -36,26 +36,8 @@ if ! command -v wrk >/dev/null; then
 fi
 
 # An optimised build with the test pages (the bare FastCGI answer).
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S "$HERE" -B "$BUILD" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHONEWEB_TESTS=ON >/dev/null
-cmake --build "$BUILD" -j2 --target phoneweb-host phoneweb testpages phonesim >/dev/null
-HOST=$BUILD/host/phoneweb-host
-LIBRARY=$BUILD/libphoneweb.so
-
-WORK=$(mktemp -d /tmp/phoneweb-bench-XXXXXX)
-PIDS=()
-cleanup() {
-    local pid
-    for pid in "${PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf -- "$WORK"
-}
-trap cleanup EXIT
-
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
+. "$HERE/bench/stack.sh"
+bench_setup bench
 
 # start_stack NAME LIBRARY [HOST_ARGS...]: a root, lighttpd and its host.
 start_stack() {

@@ -13,23 +13,6 @@
     for (var i = 0; i < nodes.length; i++) fn(nodes[i]);
   }
 
-  /* A stored value the options do not know is kept as an extra option, so
-   * saving the page never changes it behind the user's back. */
-  function showStoredValues() {
-    each("select[data-value]", function (select) {
-      var value = select.getAttribute("data-value");
-      for (var i = 0; i < select.options.length; i++) {
-        if (select.options[i].value === value) { select.selectedIndex = i; return; }
-      }
-      if (value === "") return;
-      var extra = document.createElement("option");
-      extra.value = value;
-      extra.textContent = value;
-      select.appendChild(extra);
-      select.value = value;
-    });
-  }
-
   function pollStatus(box) {
     var account = box.getAttribute("data-account");
     function ask() {
@@ -104,7 +87,6 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
-    showStoredValues();
     markTab();
     each("select.autosubmit", function (select) {
       select.addEventListener("change", function () { select.form.submit(); });

@@ -13,15 +13,6 @@
     for (var i = 0; i < nodes.length; i++) fn(nodes[i]);
   }
 
-  function showStoredValues() {
-    each("select[data-value]", function (select) {
-      var value = select.getAttribute("data-value");
-      for (var i = 0; i < select.options.length; i++) {
-        if (select.options[i].value === value) { select.selectedIndex = i; return; }
-      }
-    });
-  }
-
   /* The form's (or the pressed button's) data-confirm text must be accepted;
    * a file over data-max-bytes is refused before it is sent. */
   function guard(event) {
@@ -60,7 +51,6 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
-    showStoredValues();
     each("form", function (form) { form.addEventListener("submit", guard); });
     each("#autopState", watchProvisioning);
   });

@@ -17,23 +17,6 @@
     return match ? decodeURIComponent(match[1]) : "";
   }
 
-  /* A stored value the options do not know stays as an extra option, so a
-   * save never changes it behind the user's back. */
-  function showStoredValues() {
-    each("select[data-value]", function (select) {
-      var value = select.getAttribute("data-value");
-      if (value === "") return;
-      for (var i = 0; i < select.options.length; i++) {
-        if (select.options[i].value === value) { select.selectedIndex = i; return; }
-      }
-      var extra = document.createElement("option");
-      extra.value = value;
-      extra.textContent = value;
-      select.appendChild(extra);
-      select.value = value;
-    });
-  }
-
   /* data-when="Field=value Field=value": shown while one of them holds. */
   function applyConditions() {
     each("[data-when]", function (part) {
@@ -157,16 +140,12 @@
   }
 
   document.addEventListener("DOMContentLoaded", function () {
-    showStoredValues();
     applyConditions();
     each("select, input", function (field) { field.addEventListener("change", applyConditions); });
     each("[data-confirm]", function (button) {
       button.addEventListener("click", function (event) {
         if (!window.confirm(word(button.getAttribute("data-confirm")))) event.preventDefault();
       });
-    });
-    each("select[data-autosubmit]", function (select) {
-      select.addEventListener("change", function () { select.form.submit(); });
     });
     each(".js-hide", function (node) { node.hidden = true; });
     var page = pageName();
