@@ -44,6 +44,9 @@ const HashCase kHashCases[] = {
     {"a tab ends the password", "abc\tdef", "Xy", "Xyoqi0MKALo5."},
     {"DEL ends the password", "abc\177def", "Xy", "Xyoqi0MKALo5."},
     {"a byte above 127 ends the password", "abc\xe9t\xe9", "Xy", "Xyoqi0MKALo5."},
+    // crypt refuses a salt outside its alphabet; such a block is left out.
+    {"an unusable salt gives no block", "abc", "!!", ""},
+    {"an unusable second-block salt adds no block", "abcdefghi", "Xy!!!!!!!!!!!!!", "Xyoi5BGpLXKC6"},
 };
 
 TEST(FilePasswordHash, MatchesIndependentCrypt)
@@ -84,14 +87,6 @@ TEST(FilePasswordHash, LongerPasswordNeverMatchesShorterHash)
 {
     std::string stored = filePassword::GetEncryptedText("abcdefgh", "Xy");
     EXPECT_NE(filePassword::GetEncryptedText("abcdefghi", stored.c_str()), stored);
-}
-
-TEST(FilePasswordHash, UnusableSaltAddsNoBlock)
-{
-    // crypt refuses a salt outside its alphabet; such a block is left out
-    // rather than stored as a failure marker.
-    EXPECT_EQ(filePassword::GetEncryptedText("abc", "!!"), "");
-    EXPECT_EQ(filePassword::GetEncryptedText("abcdefghi", "Xy!!!!!!!!!!!!!"), "Xyoi5BGpLXKC6");
 }
 
 TEST(FilePasswordChars, PrintableRange)
