@@ -28,8 +28,7 @@ protected:
     // What one request got back.
     struct Answer {
         int status = 0;
-        std::string body, redirect, rendered;
-        std::string notice, username, password;
+        std::string redirect, notice, username, password;
     };
 
     Answer send(FakeRequest& request)
@@ -38,9 +37,7 @@ protected:
         servlet.onRequest(&request, &response);
         Answer answer;
         answer.status = response.status;
-        answer.body = response.body;
         answer.redirect = response.redirect;
-        answer.rendered = response.rendered;
         answer.notice = response.var("notice");
         answer.username = response.var("username");
         answer.password = response.var("password");

@@ -198,31 +198,22 @@ TEST(ConfigWrite, ListReportsAFailedStore)
 
 // ---- showString --------------------------------------------------------------
 
-TEST(ShowString, MenuThenItemLayout)
+TEST(ShowString, MenuThenItemLayoutWithValuesCutTo15Characters)
 {
     TestRoot root;
     configParser_SetConfigString("account-adv", "2");
     configParser_SetConfigString("account-basic", "1");
     configParser_SetConfigString("ItemA", "0");
     configParser_SetConfigString("ItemB", "3");
+    configParser_SetConfigString("Long", "0123456789abcdefghij");  // cut to 15 characters
+    configParser_SetConfigString("Unset", "");
     static const char* const kMenu[] = {"account-adv", "account-basic"};
-    static const char* const kItems[] = {"ItemA", "ItemB"};
+    static const char* const kItems[] = {"ItemA", "ItemB", "Long", "Unset"};
 
     char level[kShowLevelSize] = {};
     showString(SHOWTYPE_MENU, kMenu, CountOf(kMenu), level);
     showString(SHOWTYPE_ITEM, kItems, CountOf(kItems), level);
-    EXPECT_STREQ(level, "account-adv=2&account-basic=1$ItemA=0&ItemB=3");
-}
-
-TEST(ShowString, ValuesAreCutTo15Characters)
-{
-    TestRoot root;
-    configParser_SetConfigString("Long", "0123456789abcdefghij");
-    configParser_SetConfigString("Unset", "");
-    static const char* const kItems[] = {"Long", "Unset"};
-    char level[kShowLevelSize] = {};
-    showString(SHOWTYPE_ITEM, kItems, CountOf(kItems), level);
-    EXPECT_STREQ(level, "Long=0123456789abcde&Unset=");
+    EXPECT_STREQ(level, "account-adv=2&account-basic=1$ItemA=0&ItemB=3&Long=0123456789abcde&Unset=");
 }
 
 TEST(ShowString, WholeTextStaysWithinItsRoom)
