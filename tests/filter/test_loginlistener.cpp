@@ -98,18 +98,17 @@ TEST_F(Filter, LoggedInRequestsPass)
 TEST_F(Filter, SafeModeOpensOnlyTheUpgradePage)
 {
     ASSERT_EQ(userenv_set("BOOTMODE", "safemode"), 0);
-    FakeRequest upgrade("/servlet?p=settings-upgrade&q=load");
-    FakeResponse upgradeResponse;
-    EXPECT_EQ(run(upgrade, upgradeResponse), 1);
-    FakeRequest other("/servlet?p=security&q=load");
-    FakeResponse otherResponse;
-    EXPECT_EQ(run(other, otherResponse), 0);
-    EXPECT_EQ(otherResponse.redirect, "/servlet?p=login&q=loginForm&jumpto=security");
-
-    FakeRequest unnamed("/servlet?q=load");
-    FakeResponse unnamedResponse;
-    EXPECT_EQ(run(unnamed, unnamedResponse), 0);
-    EXPECT_EQ(unnamedResponse.redirect, "/servlet?p=login&q=loginForm&jumpto=URI&q=load");
+    const struct { const char* url; const char* redirect; } cases[] = {  // "": passed on (1)
+        {"/servlet?p=settings-upgrade&q=load", ""},
+        {"/servlet?p=security&q=load", "/servlet?p=login&q=loginForm&jumpto=security"},
+        {"/servlet?q=load", "/servlet?p=login&q=loginForm&jumpto=URI&q=load"},
+    };
+    for (const auto& c : cases) {
+        FakeRequest request(c.url);
+        FakeResponse response;
+        EXPECT_EQ(run(request, response), *c.redirect ? 0 : 1) << c.url;
+        EXPECT_EQ(response.redirect, c.redirect) << c.url;
+    }
 }
 
 TEST_F(Filter, PreparesEveryResponse)
